@@ -1,0 +1,102 @@
+#pragma once
+// List boxes and their text entries.
+#include <vector>
+
+#include "host/ewidget.h"
+
+class eListBoxBase;
+class eComboBox;
+template <class T> class eListBox;
+class eListBoxEntryText;
+
+// One entry: a text and a key. The list it was created on owns it.
+class HOST_API eListBoxEntry {
+ public:
+  virtual ~eListBoxEntry();
+  eListBoxBase* getListBox() const { return list_; }
+
+ protected:
+  explicit eListBoxEntry(eListBoxBase* list);
+
+ private:
+  eListBoxBase* list_;
+};
+
+class HOST_API eListBoxEntryText : public eListBoxEntry {
+ public:
+  // Appends itself to the list (or to the combo box's own entry list).
+  eListBoxEntryText(eListBox<eListBoxEntryText>* list, const char* text = nullptr,
+                    void* key = nullptr, int align = 0, const eString& helpText = eString(),
+                    int keyType = 0);
+  eListBoxEntryText(eComboBox* combo, const char* text = nullptr, void* key = nullptr,
+                    int align = 0, const eString& helpText = eString(), int keyType = 0);
+  const eString& getText() const { return text_; }
+  void* getKey() const { return key_; }
+  const eString& getHelpText() const { return helpText_; }
+  static int getEntryHeight();
+
+ private:
+  eString text_;
+  void* key_;
+  eString helpText_;
+};
+
+// The list itself: entries in order, a highlighted one, a visible window
+// of rows that follows the highlight.
+class HOST_API eListBoxBase : public eDecoWidget {
+ public:
+  eListBoxBase(eWidget* parent, const eWidget* description, int takeFocus, int itemHeight,
+               const char* deco);
+  ~eListBoxBase() override;
+  // Between beginAtomic and endAtomic the list is drawn once, at the end.
+  void beginAtomic();
+  void endAtomic();
+  void clearList();
+  int getCount() const { return static_cast<int>(entries_.size()); }
+  eListBoxEntry* entryAt(int index) const;
+  eListBoxEntry* getCurrentEntry() const;
+  int getCurrentIndex() const { return current_; }
+  // Moves the highlight; emits the highlight signal when it moved.
+  void setCurrentIndex(int index, bool sendSignal = true);
+  int getTopIndex() const { return top_; }
+  int visibleRows() const;
+  int getItemHeight() const { return itemHeight_; }
+  bool inAtomic() const { return atomic_ > 0; }
+  const char* className() const override { return "eListBox"; }
+  bool keyDown(eKey key) override;
+
+  // Internal: entries append themselves.
+  void appendEntry(eListBoxEntry* entry);
+
+ protected:
+  virtual void emitChosen(eListBoxEntry* entry) = 0;
+  virtual void emitHighlighted(eListBoxEntry* entry) = 0;
+
+ private:
+  std::vector<eListBoxEntry*> entries_;  // owned
+  int current_ = -1;
+  int top_ = 0;
+  int itemHeight_;
+  int atomic_ = 0;
+};
+
+template <class T> class eListBox;
+
+// The list box of text entries: `selected` when an entry is chosen with OK,
+// `selchanged` when the highlight moves to another entry.
+template <>
+class HOST_API eListBox<eListBoxEntryText> : public eListBoxBase {
+ public:
+  eListBox(eWidget* parent, const eWidget* description = nullptr, int takeFocus = 1,
+           int itemHeight = 0, const char* deco = "eListBox");
+  eListBoxEntryText* getCurrent() const;
+  // Highlights the entry; with sendSignal false nothing is emitted.
+  void setCurrent(const eListBoxEntryText* entry, bool sendSignal = false);
+
+  SigC::Signal1<void, eListBoxEntryText*> selected;
+  SigC::Signal1<void, eListBoxEntryText*> selchanged;
+
+ protected:
+  void emitChosen(eListBoxEntry* entry) override;
+  void emitHighlighted(eListBoxEntry* entry) override;
+};

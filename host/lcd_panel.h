@@ -1,0 +1,38 @@
+#pragma once
+// The emulated front-panel LCD of the desktop host. The plug-in opens the
+// device path under the root, issues the clear and graphic-mode requests
+// and writes 960-byte pictures (8 pages of 120 columns); the panel accepts
+// the requests and keeps the last full picture.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "host/host_api.h"
+
+class HOST_API LcdPanel {
+ public:
+  static constexpr int kColumns = 120, kPages = 8, kRows = 64;
+  static constexpr int kFrameBytes = kColumns * kPages;
+  using Frame = std::array<std::uint8_t, kFrameBytes>;
+
+  struct Stats {
+    int clearRequests = 0;      // request 25
+    int graphicRequests = 0;    // request 4117 with the value 1
+    int otherRequests = 0;
+    int frames = 0;             // full 960-byte writes seen
+    int partialWrites = 0;      // writes of any other size
+  };
+
+  // Creates the device node under root (root + "/dev/dbox/lcd0") and starts
+  // taking pictures from it. Call before the plug-in is loaded.
+  static bool install(const std::string& root);
+  static void uninstall();
+  static bool installed();
+
+  static Frame picture();
+  static Stats stats();
+  // Pixel (x, y) of the last picture: lit or dark.
+  static bool pixel(int x, int y);
+  // Writes the panel as a plain PBM of 132 x 64 (columns 120..131 dark).
+  static bool writePbm(const std::string& path);
+};
