@@ -1,0 +1,47 @@
+#include "tests/support/temp_root.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace testsupport {
+
+TempRoot::TempRoot() {
+  std::string tmpl = (fs::temp_directory_path() / "oruvel-test-XXXXXX").string();
+  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+  for (const char* d : {"/tmp", "/var/tuxbox/config/oruvel", "/dev/dbox"})
+    fs::create_directories(path_ + d);
+}
+
+TempRoot::~TempRoot() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+void TempRoot::write(const std::string& fixedPath, const std::string& content) const {
+  writeFile(at(fixedPath), content);
+}
+
+std::string TempRoot::read(const std::string& fixedPath) const { return readFile(at(fixedPath)); }
+
+bool TempRoot::exists(const std::string& fixedPath) const { return fs::exists(at(fixedPath)); }
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+}  // namespace testsupport
