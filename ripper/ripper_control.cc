@@ -1,0 +1,1 @@
+// Ripper control of the main window.

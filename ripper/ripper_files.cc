@@ -1,0 +1,73 @@
+#include "ripper/ripper_files.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "plugin/fixed_paths.h"
+#include "plugin/fs_root.h"
+#include "plugin/shell.h"
+
+namespace oruvel::ripper {
+
+Probe probe() {
+  std::string probeFile = rootedPath(paths::kLumoPidProbe);
+  runShell(std::string("pidof ") + kProcessName + " > " + shellQuote(probeFile));
+  std::FILE* file = std::fopen(probeFile.c_str(), "r");
+  if (!file) return Probe::unknown;
+  int first = std::getc(file);
+  bool readFailed = first == EOF && std::ferror(file);
+  std::fclose(file);
+  if (readFailed) return Probe::unknown;
+  // pidof writes a bare newline on some systems and nothing at all on
+  // others when no process matches; both mean no ripper.
+  if (first == '\n' || first == EOF) {
+    removePidFile();
+    return Probe::none;
+  }
+  return Probe::running;
+}
+
+PidFile readPidFile(char (&pidText)[7]) {
+  pidText[0] = '\0';
+  std::FILE* file = std::fopen(rootedPath(paths::kLumoPid).c_str(), "r");
+  if (!file) return PidFile::missing;
+  int c;
+  do c = std::getc(file);
+  while (c == ' ' || c == '\t');
+  std::size_t n = 0;
+  bool tooLong = false;
+  while (c != EOF && !std::isspace(c)) {
+    if (n < sizeof pidText - 1)
+      pidText[n++] = static_cast<char>(c);
+    else
+      tooLong = true;
+    c = std::getc(file);
+  }
+  pidText[n] = '\0';
+  std::fclose(file);
+  if (n == 0 || tooLong) return PidFile::invalid;
+  for (std::size_t i = 0; i < n; ++i)
+    if (!std::isdigit(static_cast<unsigned char>(pidText[i]))) return PidFile::invalid;
+  return PidFile::valid;
+}
+
+bool isRunningRipper(const char* pidText) {
+  std::size_t n = std::strlen(pidText);
+  if (n == 0 || n > 6 || pidText[0] == '0') return false;
+  for (std::size_t i = 0; i < n; ++i)
+    if (!std::isdigit(static_cast<unsigned char>(pidText[i]))) return false;
+  // The live process table, not a file under the root.
+  std::ifstream comm(std::string("/proc/") + pidText + "/comm");
+  std::string name;
+  if (!std::getline(comm, name)) return false;
+  return name == kProcessName;
+}
+
+std::string killCommand(const char* pidText) { return std::string("kill ") + pidText; }
+
+void removePidFile() { std::remove(rootedPath(paths::kLumoPid).c_str()); }
+
+}  // namespace oruvel::ripper

@@ -1,0 +1,41 @@
+#pragma once
+// The ripper as seen through its files: the pidof probe and the PID file
+// the ripper writes. No widgets here; the window shows what these find.
+#include <string>
+
+namespace oruvel::ripper {
+
+// The process name every probe and every kill looks for.
+inline constexpr const char* kProcessName = "lumoripper";
+
+enum class Probe {
+  none,     // no ripper runs; /tmp/lumopid has been removed
+  running,  // pidof named at least one process
+  unknown,  // the pidof output could not be read; nothing was changed
+};
+
+// Runs "pidof lumoripper" into /tmp/lumopid.pid and reads its first
+// character. Nothing at all or a newline means no ripper.
+Probe probe();
+
+enum class PidFile {
+  missing,  // /tmp/lumopid does not exist (or cannot be read)
+  valid,    // its first word is 1 to 6 digits
+  invalid,  // empty, too long or not a number
+};
+
+// Reads the first blank-delimited word of /tmp/lumopid into pidText
+// (at most 6 characters, always terminated).
+PidFile readPidFile(char (&pidText)[7]);
+
+// True when pidText names a live process called lumoripper, so that a
+// kill can only ever reach our own ripper.
+bool isRunningRipper(const char* pidText);
+
+// The kill command for a PID text that isRunningRipper accepted.
+std::string killCommand(const char* pidText);
+
+// Removes /tmp/lumopid.
+void removePidFile();
+
+}  // namespace oruvel::ripper
