@@ -1,2 +1,109 @@
-// Entry point of the plug-in.
-extern "C" __attribute__((visibility("default"))) int plugin_exec() { return 0; }
+// The entry point and one run of the plug-in, from the host's call to the
+// hand-back of the service that played before.
+#include <string>
+
+#include "host/host.h"
+#include "plugin/config.h"
+#include "plugin/fixed_paths.h"
+#include "plugin/fs_root.h"
+#include "plugin/play_service.h"
+#include "plugin/shell.h"
+#include "ripper/ripper_files.h"
+#include "ui/main_window.h"
+
+namespace {
+
+// A modal box; the value of the button that closed it.
+int ask(const char* text, int flags) {
+  eMessageBox box(text, "Oruvel", flags, 1, 0);
+  box.show();
+  int result = box.exec();
+  box.hide();
+  return result;
+}
+
+bool ripperRuns() { return oruvel::ripper::probe() == oruvel::ripper::Probe::running; }
+
+void killAllRippers() {
+  oruvel::runShell(std::string("killall ") + oruvel::ripper::kProcessName);
+}
+
+// At entry the user has to close the notice before the ripper is stopped;
+// at the end it is only on screen while the ripper is stopped.
+void offerToStopRipper(bool atEntry) {
+  if (!ripperRuns()) return;
+  if (ask("lumoripper is running. press OK to stopp ripping.", 0x23) != 1) return;
+  eMessageBox wait("lumoripper will be stopped.\nplease wait.", "Oruvel", atEntry ? 0x21 : 1, 1,
+                   0);
+  wait.show();
+  if (atEntry) wait.exec();
+  killAllRippers();
+  my_findpid();
+  wait.hide();
+}
+
+void tellOverlongKeys() {
+  int count = 0;
+  const char* const* keys = oruvel::configTooLongKeys(&count);
+  if (count == 0) return;
+  std::string text = "These settings in oruvel.conf are too long and were not used:";
+  for (int i = 0; i < count; ++i) text += std::string(i ? ", " : " ") + keys[i];
+  text += ".\nRIPDIR takes at most 255 characters, the others 127.";
+  ask(text.c_str(), 0x21);
+}
+
+void removeTemporaryFile(const char* fixedPath) {
+  oruvel::runShell("rm -f " + oruvel::shellQuote(oruvel::rootedPath(fixedPath)));
+}
+
+}  // namespace
+
+int my_findpid() {
+  return oruvel::ripper::probe() == oruvel::ripper::Probe::running ? 1 : 0;
+}
+
+int my_playService(const eServiceReference& ref) {
+  if (eServiceReference::locked.count(ref)) {
+    eConfig* config = eConfig::getInstance();
+    if (config->parentalLockActive()) {
+      int hideLocked = 0;
+      if (config->getKey("/elitedvb/hidelocked", hideLocked) != 0) hideLocked = 0;
+      // A locked service is refused whatever the key holds.
+      (void)hideLocked;
+      return 0;
+    }
+  }
+  eZapMain::getInstance()->playService(ref, 40);
+  return 1;
+}
+
+extern "C" __attribute__((visibility("default"))) int plugin_exec() {
+  eString savedService;
+  if (eServiceInterface* services = eDVB::getInstance()->getServiceAPI())
+    savedService = ref2string(services->getCurrentService());
+
+  offerToStopRipper(true);
+
+  if (ReadConfFile() == 1) {
+    ask("Configuration read error!\n", 0x21);
+    return 1;
+  }
+  tellOverlongKeys();
+
+  eOruvel window;
+  window.show();
+  int closedWith = window.exec();
+  window.hide();
+
+  removeTemporaryFile(oruvel::paths::kLumoNet);
+  removeTemporaryFile(oruvel::paths::kLumoPidProbe);
+  removeTemporaryFile(oruvel::paths::kLumoList);
+
+  offerToStopRipper(false);
+
+  if (closedWith != 0)
+    ask("Oruvel V0.2 by kWIBEL\nListen to internet radio stations and record them.", 0x21);
+
+  my_playService(string2ref(savedService));
+  return 0;
+}

@@ -1,0 +1,61 @@
+#include "lcd/status_tick.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "host/host.h"
+#include "lcd/status_text.h"
+#include "plugin/fixed_paths.h"
+#include "plugin/fixed_text.h"
+#include "plugin/fs_root.h"
+#include "ui/main_window.h"
+
+namespace oruvel {
+
+eString serviceInfo(int id) {
+  eServiceInterface* services = eServiceInterface::getInstance();
+  eServiceHandler* handler = services ? services->getService() : nullptr;
+  return handler ? handler->getInfo(id) : eString();
+}
+
+bool readRipperLine() {
+  std::FILE* file = std::fopen(rootedPath(paths::kLumoRip).c_str(), "r");
+  if (!file) return false;
+  char line[sizeof lm_info];
+  std::size_t n = 0;
+  int c;
+  while (n < sizeof line - 1 && (c = std::getc(file)) != EOF) {
+    line[n++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  std::fclose(file);
+  if (n > 0) {
+    std::copy(line, line + n, lm_info);
+    lm_info[n] = '\0';
+  }
+  return true;
+}
+
+void refreshLcd() {
+  lcdtitle = serviceInfo(1);
+  lcdstring = eString("Oruvel V0.2 PLAY:") + lcdtitle + "  RIP: " + lm_info;
+  eDBoxLCD* hostLcd = eDBoxLCD::getInstance();
+  hostLcd->unlock();
+  showDisplay();
+  hostLcd->lock();
+}
+
+}  // namespace oruvel
+
+void eOruvel::getStreamInfo() {
+  play_status->setText(oruvel::serviceInfo(1));
+  if (oruvel::readRipperLine()) {
+    rip_button->setText("Stop");
+  } else {
+    oruvel::copyBounded(lm_info, "lumoripper is not running.");
+    rip_button->setText("Rip");
+  }
+  rip_status->setText(eString().sprintf("%s", lm_info));
+  oruvel::refreshLcd();
+  status_timer->start(3000, false);
+}
