@@ -1,6 +1,8 @@
 #pragma once
 // The Genre list: the two local pseudo-genres and the genres of the genre
 // file, keyed 1, 2, 3 ... in reading order.
+#include <functional>
+#include <string_view>
 
 struct GenreNode {
   char name[64];
@@ -14,3 +16,25 @@ extern char which_genre[64];
 
 // Leaves the node with key `key` at genre_anker.
 void GENRE_Element_ermitteln(int key, int count);
+
+namespace oruvel {
+
+inline constexpr const char* kFavouritesGenre = "local:lumostations.xml";  // key 1
+inline constexpr const char* kStationsGenre = "local: stations.xml";       // key 2
+// What which_genre reads for the two local entries.
+inline constexpr const char* kFavouritesLabel = "local: lumostations.xml";
+inline constexpr const char* kStationsLabel = "local: stations.xml";
+
+// The genre name of one line of the genre file: the text after the first
+// "<genre name=" and its opening quote, up to the closing quote. False for
+// a line without the element or without a closing quote.
+bool genreNameInLine(std::string_view line, std::string_view& name);
+
+// Reads the genre file at `path` into the Genre list: the two local
+// entries first, then one node per genre line, each announced to
+// `onEntry` with its name and key. The list it replaces is freed. When the
+// file cannot be opened for reading and update, false: AnzahlGenreElemente
+// is 0 and the list stays as it was.
+bool readGenreList(const char* path, const std::function<void(const char* name, int key)>& onEntry);
+
+}  // namespace oruvel

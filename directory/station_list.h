@@ -1,6 +1,9 @@
 #pragma once
 // The Station list: the stations of the chosen genre, keyed 1, 2, 3 ... in
 // reading order.
+#include <string>
+#include <string_view>
+#include <vector>
 
 struct StationNode {
   char name[512];
@@ -18,5 +21,30 @@ extern int read_error;
 
 // Leaves the station with key `key` at net_anker.
 void NET_Element_ermitteln(int key, int count);
-// Releases the nodes from net_ende on; net_anker becomes null.
+// Releases the nodes from net_ende on; the list is empty afterwards
+// (net_anker and net_ende null, AnzahlNETElemente 0).
 void RemoveList();
+
+namespace oruvel {
+
+// Each reader replaces the Station list with what it read and sets
+// read_error to 0, or, when its file cannot be opened for reading and
+// update, sets read_error to 1 and leaves the list and its count as they
+// were, so entries still shown keep leading to their own stations.
+// Returns !read_error.
+
+// The directory page: one station per line, stations whose "br=" is below
+// which_bitrate dropped (the filter "0" is off).
+bool readDirectoryPage(const std::string& path);
+// A local station file (the station file or the favourites): a "name="
+// line, then a url line whose "id=" value runs to the "&".
+bool readLocalStations(const char* path);
+
+// The stations in key order (key 1 first), gathered in one walk.
+std::vector<StationNode*> stationsInKeyOrder();
+
+// Fills `node` from one line of the directory page, after the filter:
+// false when the line is dropped (below the filter or without "name=").
+bool stationFromDirectoryLine(std::string_view line, std::string_view filter, StationNode& node);
+
+}  // namespace oruvel

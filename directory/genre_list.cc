@@ -1,0 +1,59 @@
+#include "directory/genre_list.h"
+
+#include <cstdio>
+
+#include "directory/node_list.h"
+#include "plugin/fixed_text.h"
+
+GenreNode* genre_anker = nullptr;
+GenreNode* genre_ende = nullptr;
+int AnzahlGenreElemente = 0;
+char which_genre[64];
+
+void GENRE_Element_ermitteln(int key, int count) {
+  genre_anker = oruvel::nodeWithKey(genre_ende, key, count);
+}
+
+namespace oruvel {
+
+namespace {
+constexpr std::string_view kGenreElement = "<genre name=";
+constexpr std::size_t kGenreLine = 256;  // the genre file's line buffer
+}  // namespace
+
+bool genreNameInLine(std::string_view line, std::string_view& name) {
+  std::size_t at = line.find(kGenreElement);
+  if (at == std::string_view::npos) return false;
+  std::size_t start = at + kGenreElement.size() + 1;  // behind the opening quote
+  if (start > line.size()) return false;
+  std::size_t end = line.find('"', start);
+  if (end == std::string_view::npos) return false;
+  name = line.substr(start, end - start);
+  return true;
+}
+
+bool readGenreList(const char* path, const std::function<void(const char*, int)>& onEntry) {
+  AnzahlGenreElemente = 0;
+  std::FILE* file = std::fopen(path, "r+");
+  if (!file) return false;
+
+  NodeChain<GenreNode> chain;
+  auto add = [&](std::string_view name) {
+    GenreNode* node = chain.push();
+    copyBounded(node->name, name);  // a longer name is cut to the field
+    if (onEntry) onEntry(node->name, chain.count());
+  };
+  add(kFavouritesGenre);
+  add(kStationsGenre);
+
+  PieceReader reader(file, kGenreLine);
+  std::string_view piece, name;
+  while (reader.next(piece))
+    if (genreNameInLine(piece, name)) add(name);
+  std::fclose(file);
+
+  chain.install(genre_anker, genre_ende, AnzahlGenreElemente);
+  return true;
+}
+
+}  // namespace oruvel

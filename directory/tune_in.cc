@@ -1,0 +1,68 @@
+#include "directory/tune_in.h"
+
+#include <cstdio>
+
+#include "directory/directory_download.h"
+#include "plugin/config.h"
+#include "plugin/directory_host.h"
+#include "plugin/fixed_paths.h"
+#include "plugin/fixed_text.h"
+#include "plugin/fs_root.h"
+#include "plugin/shell.h"
+
+char playlist_string[256];
+char play_stream[256];
+char ripp_stream[256];
+int playlistread_error = 0;
+int item_eintrag = 1;
+
+int OpenPlayList() {
+  std::FILE* file = std::fopen(oruvel::rootedPath(oruvel::paths::kLumoList).c_str(), "r+");
+  if (!file) return 1;
+  // Read more than fits, so a longer line is told apart from one that fits.
+  oruvel::PieceReader reader(file, 2 * sizeof playlist_string);
+  std::string_view line;
+  bool read = reader.next(line);
+  std::fclose(file);
+  if (!read) return 1;
+  line = oruvel::stripLineEnd(line);
+  if (line.size() >= sizeof playlist_string) return 1;
+  oruvel::copyBounded(playlist_string, line);
+  return 0;
+}
+
+namespace oruvel {
+
+std::string playlistUrl(std::string_view id) {
+  return "http://" + directoryHost() + "/sbin/tunein-station.pls?id=" + urlEncode(id);
+}
+
+std::string playlistCommand(std::string_view id) {
+  return std::string("wget ") + kWgetBounds + " -O -  " + shellQuote(playlistUrl(id)) +
+         " |grep File|sed 's/^.*http/http/' > " + shellQuote(rootedPath(paths::kLumoList));
+}
+
+int resolveStreamStrings() {
+  ripp_stream[0] = '\0';
+  playlist_string[0] = '\0';
+  if (OpenPlayList() != 0) return 1;
+  std::string_view url = fixedView(playlist_string);
+  std::string play = std::string(kStreamPrefix).append(url);
+  std::string ripp = std::string(fixedView(RIPPER)) + " " + std::string(url) + " -d " +
+                     std::string(fixedView(RIPDIR));
+  if (play.size() >= sizeof play_stream || ripp.size() >= sizeof ripp_stream) {
+    // A cut URL would be a wrong address: as good as no playlist.
+    playlist_string[0] = '\0';
+    return 1;
+  }
+  copyBounded(play_stream, play);
+  copyBounded(ripp_stream, ripp);
+  return 0;
+}
+
+std::string ripperCommandLine() {
+  return shellQuote(fixedView(RIPPER)) + " " + shellQuote(fixedView(playlist_string)) + " -d " +
+         shellQuote(fixedView(RIPDIR));
+}
+
+}  // namespace oruvel
