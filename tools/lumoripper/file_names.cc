@@ -1,0 +1,110 @@
+#include "tools/lumoripper/file_names.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace ripper {
+namespace {
+
+constexpr int kMaxVariants = 999;
+
+std::string variant(const std::string& dir, const std::string& base, const std::string& ext, int n) {
+  std::string name = base;
+  if (n > 1) name += " (" + std::to_string(n) + ")";
+  return dir + "/" + name + ext;
+}
+
+}  // namespace
+
+std::string safeName(std::string_view text, std::size_t maxBytes) {
+  std::string out;
+  for (char ch : text) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    if (c < 0x20 || c == 0x7f) c = ' ';
+    switch (c) {
+      case '/': case '\\': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+        c = '-';
+        break;
+      default:
+        break;
+    }
+    if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
+    if ((c == '.' || c == ' ') && out.empty()) continue;
+    out += static_cast<char>(c);
+  }
+  if (out.size() > maxBytes) {
+    std::size_t cut = maxBytes;
+    // Step back over UTF-8 continuation bytes so no character is split.
+    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
+    out.resize(cut);
+  }
+  while (!out.empty() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
+  return out;
+}
+
+std::string extensionFor(std::string_view type) {
+  if (type == "audio/mpeg" || type == "audio/mp3" || type == "audio/mpeg3" || type == "audio/x-mpeg" ||
+      type == "audio/mpg")
+    return ".mp3";
+  if (type == "audio/aac" || type == "audio/aacp" || type == "audio/x-aac" || type == "audio/mp4a-latm")
+    return ".aac";
+  if (type == "application/ogg" || type == "audio/ogg" || type == "audio/x-ogg" ||
+      type == "audio/vorbis" || type == "audio/opus")
+    return ".ogg";
+  if (type == "audio/flac" || type == "audio/x-flac") return ".flac";
+  return ".bin";
+}
+
+std::string hostOf(std::string_view url) {
+  std::size_t scheme = url.find("://");
+  if (scheme == std::string_view::npos) return "";
+  std::string_view rest = url.substr(scheme + 3);
+  rest = rest.substr(0, rest.find_first_of("/?#"));
+  std::size_t at = rest.rfind('@');
+  if (at != std::string_view::npos) rest.remove_prefix(at + 1);
+  if (!rest.empty() && rest.front() == '[') {  // [v6 address]:port
+    std::size_t close = rest.find(']');
+    return std::string(rest.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+  }
+  return std::string(rest.substr(0, rest.find(':')));
+}
+
+int createUnique(const std::string& dir, const std::string& base, const std::string& ext,
+                 std::string& path) {
+  for (int n = 1; n <= kMaxVariants; ++n) {
+    path = variant(dir, base, ext, n);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+std::string renameUnique(const std::string& from, const std::string& dir, const std::string& base,
+                         const std::string& ext) {
+  for (int n = 1; n <= kMaxVariants; ++n) {
+    std::string to = variant(dir, base, ext, n);
+    if (to == from) return to;
+    // A hard link never replaces an existing name; the old name goes after.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+      ::unlink(from.c_str());
+      return to;
+    }
+    if (errno == EEXIST) continue;
+    // File systems without hard links: check, then rename.
+    if (errno == EPERM || errno == ENOTSUP || errno == EOPNOTSUPP || errno == EMLINK) {
+      struct stat st;
+      if (::lstat(to.c_str(), &st) == 0) continue;
+      if (std::rename(from.c_str(), to.c_str()) == 0) return to;
+    }
+    return "";
+  }
+  errno = EEXIST;
+  return "";
+}
+
+}  // namespace ripper
