@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "host/host_api.h"
 
 struct decoderParameters {
@@ -14,6 +16,14 @@ struct decoderParameters {
 class HOST_API Decoder {
  public:
   static decoderParameters parms;
+  // Applies parms; 0.
   static int Set();
+  // Shows the file as the still picture: 0 when it could be read, -1 not.
   static int displayIFrameFromFile(const char* path);
+
+  // What the host holds: the block as last applied, how often Set() ran,
+  // the last still picture asked for.
+  static decoderParameters applied();
+  static int setCount();
+  static std::string lastStillPicture();
 };

@@ -15,6 +15,17 @@ class HOST_API eClock {
   virtual std::int64_t nowMs() = 0;
 };
 
+// A clock that stands still until told to move: tests and the scripted
+// front end advance it (eApplication::advance) instead of sleeping.
+class HOST_API eVirtualClock : public eClock {
+ public:
+  std::int64_t nowMs() override { return now_; }
+  void set(std::int64_t ms) { now_ = ms; }
+
+ private:
+  std::int64_t now_ = 0;
+};
+
 // What draws the screen and delivers input: headless (scripted) or
 // terminal. The application calls it; the plug-in never sees it.
 class HOST_API eFrontend {
@@ -59,7 +70,8 @@ class HOST_API eApplication {
   }
   // Fires every timer that is due now, in order of expiry.
   void processTimers();
-  // Advances a virtual clock by ms, firing timers at their due times.
+  // Lets ms pass, firing timers at their due times: a virtual clock is
+  // moved from one due time to the next, the real clock is waited for.
   void advance(std::int64_t ms);
   // Milliseconds until the next timer is due (-1: none).
   std::int64_t msToNextTimer();
@@ -81,14 +93,18 @@ class HOST_API eApplication {
   void enterLoop(eWidget* window);
   void leaveLoop(eWidget* window);
   void changed(eWidget* widget);
+  void widgetDestroyed(eWidget* widget);
 
  private:
+  eTimer* nextDueTimer(std::int64_t notAfter) const;
+
   eClock* clock_ = nullptr;
   eFrontend* frontend_ = nullptr;
   std::vector<eTimer*> timers_;
   std::vector<eWidget*> windows_;
   std::vector<eWidget*> running_;
-  std::int64_t virtualNow_ = 0;
+  std::uint64_t timerStarts_ = 0;
+  friend class eTimer;
 };
 
 // The one application object of the process.
@@ -120,4 +136,6 @@ class HOST_API eTimer {
   bool singleShot_ = true;
   long interval_ = 0;
   std::int64_t due_ = 0;
+  std::uint64_t order_ = 0;  // ties between equal due times: start order
+  friend class eApplication;
 };

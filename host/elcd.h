@@ -2,16 +2,22 @@
 #include "host/host_api.h"
 
 // The host's own LCD driver object. While it is locked the host owns the
-// front panel; the plug-in draws only between unlock() and lock().
+// front panel; the plug-in draws only between unlock() and lock(). The lock
+// nests: it starts held once, lock() takes it once more, unlock() gives one
+// back (never below free).
 class HOST_API eLCD {
  public:
   void lock();
   void unlock();
   bool isLocked() const { return locked_ > 0; }
   int lockCount() const { return locked_; }
+  // How often each was called, for the desktop host's checks.
+  int lockCalls() const { return lockCalls_; }
+  int unlockCalls() const { return unlockCalls_; }
 
  private:
   int locked_ = 1;
+  int lockCalls_ = 0, unlockCalls_ = 0;
 };
 
 class HOST_API eDBoxLCD : public eLCD {

@@ -19,6 +19,7 @@ class HOST_API eListBoxEntry {
   explicit eListBoxEntry(eListBoxBase* list);
 
  private:
+  friend class eListBoxBase;
   eListBoxBase* list_;
 };
 
@@ -65,14 +66,22 @@ class HOST_API eListBoxBase : public eDecoWidget {
   const char* className() const override { return "eListBox"; }
   bool keyDown(eKey key) override;
 
-  // Internal: entries append themselves.
+  // The entry's row, or -1 when it is not in this list.
+  int indexOf(const eListBoxEntry* entry) const;
+
+  // Internal: entries append and remove themselves.
   void appendEntry(eListBoxEntry* entry);
+  void removeEntry(eListBoxEntry* entry);
+  void entryChanged();
 
  protected:
   virtual void emitChosen(eListBoxEntry* entry) = 0;
   virtual void emitHighlighted(eListBoxEntry* entry) = 0;
 
  private:
+  void clearEntries();
+  void keepCurrentVisible();
+
   std::vector<eListBoxEntry*> entries_;  // owned
   int current_ = -1;
   int top_ = 0;

@@ -7,8 +7,10 @@
 #include "host/host_api.h"
 
 // A service reference, text form "type:flags:d0:d1:d2:d3:d4:d5:d6:d7:path"
-// (ten colon-terminated numbers, then the path). Type 4096 with a URL as
-// path is an internet stream.
+// (ten colon-terminated numbers: type and flags decimal, the data words
+// hexadecimal; then the path, which may hold colons). Type 4096 with a URL
+// as path is an internet stream. Text that does not parse gives an invalid
+// reference (type -1), whose text form is empty.
 class HOST_API eServiceReference {
  public:
   eServiceReference() = default;
@@ -82,12 +84,37 @@ class HOST_API ePlayerBackend {
   virtual void stop() = 0;
 };
 
+// The host's player. playService makes the reference the current service
+// of eServiceInterface with the handler the player backend returns; a
+// reference that does not parse leaves the current service as it was.
 class HOST_API eZapMain {
  public:
   static eZapMain* getInstance();
   void playService(const eServiceReference& ref, int mode);
   void setPlayer(ePlayerBackend* player) { player_ = player; }  // not owned
+  ePlayerBackend* getPlayer() const { return player_; }
+  int playRequests() const { return playRequests_; }
 
  private:
   ePlayerBackend* player_ = nullptr;
+  int playRequests_ = 0;
+};
+
+// A player that plays nothing: its handler answers the info queries with
+// two fixed texts (id 1 the title, id 2 the second text, others empty).
+class HOST_API eFixedInfoPlayer : public ePlayerBackend, private eServiceHandler {
+ public:
+  eFixedInfoPlayer(eString title = eString(), eString title2 = eString())
+      : title_(std::move(title)), title2_(std::move(title2)) {}
+  void setTitles(eString title, eString title2) {
+    title_ = std::move(title);
+    title2_ = std::move(title2);
+  }
+  eServiceHandler* play(const eServiceReference& ref) override;
+  void stop() override {}
+  eServiceHandler* handler() { return this; }
+
+ private:
+  eString getInfo(int id) override;
+  eString title_, title2_;
 };

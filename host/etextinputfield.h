@@ -5,7 +5,9 @@
 // editing and emits `selected` once more. While editing, digit keys (and
 // the desktop front end's typed characters) are inserted when the field
 // accepts them: at most maxChars characters, only the usable characters
-// when a set of them was given.
+// when a set of them was given, never control characters. Exit while
+// editing ends the editing like OK (emitting `selected`); the arrows are
+// taken by the field while editing, so the focus stays on it.
 class HOST_API eTextInputField : public eButton {
  public:
   eTextInputField(eWidget* parent, eLabel* description = nullptr,
@@ -21,6 +23,9 @@ class HOST_API eTextInputField : public eButton {
   bool typeText(const eString& text);
   // Inserts one typed character while editing; false when refused.
   bool typeChar(char c);
+  // Whether the field takes this character at all (length aside).
+  bool accepts(char c) const;
+  eWidget* getHelpWidget() const { return helpWidget_; }
   const char* className() const override { return "eTextInputField"; }
   bool keyDown(eKey key) override;
 
@@ -28,6 +33,9 @@ class HOST_API eTextInputField : public eButton {
   eString editHelpText;
 
  private:
+  void setEditing(bool editing);
+
+  eWidget* helpWidget_;
   int maxChars_ = 0;  // 0: no limit
   eString useable_;
   bool editing_ = false;

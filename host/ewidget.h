@@ -51,7 +51,11 @@ class HOST_API eWidget : public virtual SigC::Object {
 
   void show();
   void hide();
-  bool isVisible() const { return visible_; }
+  // Shown, and every parent shown too. Children are shown with their
+  // window unless hidden themselves.
+  bool isVisible() const;
+  // Shown or hidden by its own show()/hide(), whatever the parents are.
+  bool isShownItself() const { return visible_; }
 
   // Runs a nested event loop until close() or reject() ends this widget's
   // run; returns the value it was closed with. Timers keep firing.
@@ -61,15 +65,25 @@ class HOST_API eWidget : public virtual SigC::Object {
   void reject();
   bool isExecuting() const { return executing_; }
 
-  // Focus within the window this widget belongs to.
+  // Focus within the window this widget belongs to (kept by the window).
   void setFocus(eWidget* child);
-  eWidget* getFocus() const { return focus_; }
+  eWidget* getFocus() const;
   bool takesFocus() const { return takeFocus_ != 0; }
+  // Moves the window's focus to the next (or previous) focusable, visible
+  // widget in creation order, wrapping around; false when there is none.
+  bool focusNext(bool backwards = false);
+  // This widget and its descendants in creation order (depth first).
+  void collect(std::vector<eWidget*>& out);
+  // The first descendant (or this) given that name with setName.
+  eWidget* findByName(const eString& name);
+  // Shown itself, and so is every parent below `upTo`.
+  bool isShownItselfAll(const eWidget* upTo) const;
 
   eWidget* getParent() const { return parent_; }
   const std::vector<eWidget*>& getChildren() const { return childrenOrder_; }
   // The window (top-level widget) this widget lives in.
   eWidget* getTLW();
+  const eWidget* getTLW() const;
 
   // Class name for front ends and dumps ("eLabel", "eButton", ...).
   virtual const char* className() const { return "eWidget"; }
@@ -84,6 +98,10 @@ class HOST_API eWidget : public virtual SigC::Object {
  protected:
   // Tells the front end that this widget needs to be drawn again.
   void invalidate();
+  // Around the modal run of exec(): right after it started, and with the
+  // value it ended with.
+  virtual void execStarted() {}
+  virtual void execFinished(int result) { (void)result; }
 
  private:
   // Internals are the host's; front ends use the public accessors.
@@ -95,7 +113,7 @@ class HOST_API eWidget : public virtual SigC::Object {
   eSize size_;
   eString text_, helpText_, name_;
   int helpId_ = 0;
-  bool visible_ = false;
+  bool visible_;  // children start shown, windows hidden
   bool executing_ = false;
   bool closed_ = false;
   int result_ = 0;

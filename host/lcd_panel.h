@@ -3,7 +3,13 @@
 // device path under the root, issues the clear and graphic-mode requests
 // and writes 960-byte pictures (8 pages of 120 columns); the panel accepts
 // the requests and keeps the last full picture.
+//
+// The device node is a plain file that the panel recognises by its inode:
+// this library answers ioctl and write on it itself (lcd_device_calls.cc)
+// and passes every other descriptor on to the kernel. The file also holds
+// the last full picture, so another process can look at it.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -13,6 +19,7 @@ class HOST_API LcdPanel {
  public:
   static constexpr int kColumns = 120, kPages = 8, kRows = 64;
   static constexpr int kFrameBytes = kColumns * kPages;
+  static constexpr int kPbmColumns = 132;  // the plug-in's picture width
   using Frame = std::array<std::uint8_t, kFrameBytes>;
 
   struct Stats {
@@ -24,15 +31,24 @@ class HOST_API LcdPanel {
   };
 
   // Creates the device node under root (root + "/dev/dbox/lcd0") and starts
-  // taking pictures from it. Call before the plug-in is loaded.
+  // taking pictures from it. Call before the plug-in is loaded. Refuses an
+  // empty root: the machine's own /dev is never touched.
   static bool install(const std::string& root);
+  // Stops answering for the device and removes its node.
   static void uninstall();
   static bool installed();
 
   static Frame picture();
   static Stats stats();
-  // Pixel (x, y) of the last picture: lit or dark.
+  // Pixel (x, y) of the last picture: lit or dark (dark outside the panel).
   static bool pixel(int x, int y);
   // Writes the panel as a plain PBM of 132 x 64 (columns 120..131 dark).
+  // A lit pixel is 1 (black), as the panel shows it.
   static bool writePbm(const std::string& path);
+
+  // For the device calls of this library: whether fd is the panel's node,
+  // and the panel's answers to a request and to a write on it.
+  static bool isPanelDescriptor(int fd);
+  static int answerRequest(unsigned long request, const void* argument);
+  static long takeWrite(int fd, const void* data, std::size_t size);
 };

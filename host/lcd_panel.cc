@@ -1,0 +1,169 @@
+#include "host/lcd_panel.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+
+namespace {
+
+constexpr const char* kDevicePath = "/dev/dbox/lcd0";
+constexpr unsigned long kClearRequest = 25;
+constexpr unsigned long kModeRequest = 4117;
+constexpr int kGraphicMode = 1;
+
+struct PanelState {
+  std::mutex mutex;
+  std::string node;
+  dev_t device = 0;
+  ino_t inode = 0;
+  LcdPanel::Frame picture{};
+  LcdPanel::Stats stats;
+};
+
+// Never destroyed: a write during the program's exit may still ask.
+PanelState& state() {
+  static PanelState* s = new PanelState;
+  return *s;
+}
+
+// Read without the lock on every write of the process: most writes are
+// not to the panel, and they should cost no more than this load.
+std::atomic<bool> g_installed{false};
+
+}  // namespace
+
+bool LcdPanel::install(const std::string& root) {
+  if (root.empty() || root == "/") return false;
+  PanelState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  const std::string node = root + kDevicePath;
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(node).parent_path(), ec);
+  // Whatever stood there before (a left-over node, a pipe) is replaced.
+  std::filesystem::remove(node, ec);
+  const int fd = ::open(node.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  s.picture.fill(0);
+  const bool written = ::pwrite(fd, s.picture.data(), s.picture.size(), 0) == kFrameBytes;
+  struct stat st;
+  const bool known = ::fstat(fd, &st) == 0;
+  ::close(fd);
+  if (!written || !known) return false;
+  s.node = node;
+  s.device = st.st_dev;
+  s.inode = st.st_ino;
+  s.stats = Stats();
+  g_installed.store(true);
+  return true;
+}
+
+void LcdPanel::uninstall() {
+  PanelState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (!g_installed.exchange(false)) return;
+  ::unlink(s.node.c_str());
+  s.node.clear();
+}
+
+bool LcdPanel::installed() { return g_installed.load(); }
+
+LcdPanel::Frame LcdPanel::picture() {
+  PanelState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return s.picture;
+}
+
+LcdPanel::Stats LcdPanel::stats() {
+  PanelState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return s.stats;
+}
+
+namespace {
+
+bool framePixel(const LcdPanel::Frame& frame, int x, int y) {
+  if (x < 0 || x >= LcdPanel::kColumns || y < 0 || y >= LcdPanel::kRows) return false;
+  return (frame[(y / 8) * LcdPanel::kColumns + x] >> (y % 8)) & 1;
+}
+
+}  // namespace
+
+bool LcdPanel::pixel(int x, int y) { return framePixel(picture(), x, y); }
+
+bool LcdPanel::writePbm(const std::string& path) {
+  const Frame frame = picture();
+  std::FILE* out = std::fopen(path.c_str(), "w");
+  if (!out) return false;
+  std::fprintf(out, "P1\n%d %d\n", kPbmColumns, kRows);
+  // Each picture row on two lines, keeping lines within 70 characters.
+  char line[kPbmColumns / 2 + 2];
+  for (int y = 0; y < kRows; ++y) {
+    for (int half = 0; half < 2; ++half) {
+      for (int i = 0; i < kPbmColumns / 2; ++i)
+        line[i] = framePixel(frame, half * (kPbmColumns / 2) + i, y) ? '1' : '0';
+      line[kPbmColumns / 2] = '\n';
+      line[kPbmColumns / 2 + 1] = '\0';
+      std::fputs(line, out);
+    }
+  }
+  const bool ok = !std::ferror(out);
+  return std::fclose(out) == 0 && ok;
+}
+
+bool LcdPanel::isPanelDescriptor(int fd) {
+  if (!g_installed.load(std::memory_order_relaxed) || fd < 0) return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return false;
+  PanelState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  return g_installed.load() && st.st_dev == s.device && st.st_ino == s.inode;
+}
+
+int LcdPanel::answerRequest(unsigned long request, const void* argument) {
+  PanelState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (request == kClearRequest) {
+    ++s.stats.clearRequests;
+    s.picture.fill(0);
+    return 0;
+  }
+  if (request == kModeRequest) {
+    if (!argument) {
+      errno = EFAULT;
+      return -1;
+    }
+    int mode;
+    std::memcpy(&mode, argument, sizeof mode);
+    if (mode == kGraphicMode) ++s.stats.graphicRequests;
+    else ++s.stats.otherRequests;
+    return 0;
+  }
+  ++s.stats.otherRequests;
+  errno = ENOTTY;
+  return -1;
+}
+
+long LcdPanel::takeWrite(int fd, const void* data, std::size_t size) {
+  PanelState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (size != static_cast<std::size_t>(kFrameBytes)) {
+    // The driver replaces the whole picture per write; anything else is
+    // counted and leaves the picture as it was.
+    ++s.stats.partialWrites;
+    return static_cast<long>(size);
+  }
+  std::memcpy(s.picture.data(), data, kFrameBytes);
+  ++s.stats.frames;
+  // Keep the node's content the current picture, as a device would show it.
+  if (::pwrite(fd, data, size, 0) < 0) {
+    // The picture in memory is what counts; the copy in the file is a courtesy.
+  }
+  return static_cast<long>(size);
+}
