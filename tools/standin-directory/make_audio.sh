@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Renders the stand-in streams' audio: an eight-second loop of four soft
+# chords, encoded once per bitrate as tone-<kbps>.mp3 without bit
+# reservoir, so the server can loop the frames and start anywhere.
+# Needs sox and lame. Files already there are kept unless --force.
+set -euo pipefail
+
+usage() {
+  cat <<EOF
+usage: make_audio.sh [--audio-dir DIR] [--force] [KBPS...]
+  --audio-dir DIR  where to put tone-<kbps>.mp3 (default: ${XDG_CACHE_HOME:-$HOME/.cache}/oruvel-standin,
+                   which is also standin_directory.py's default)
+  --force          render again even when a file exists
+  KBPS...          bitrates to render (default: every Layer III bitrate from 8 to 320)
+EOF
+}
+
+dir=${XDG_CACHE_HOME:-$HOME/.cache}/oruvel-standin
+force=0
+rates=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --audio-dir) dir=${2:?--audio-dir needs a folder}; shift 2 ;;
+    --force) force=1; shift ;;
+    -h|--help) usage; exit 0 ;;
+    -*) echo "make_audio.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
+    *) rates+=("$1"); shift ;;
+  esac
+done
+[ ${#rates[@]} -gt 0 ] || rates=(8 16 24 32 40 48 56 64 80 96 112 128 144 160 192 224 256 320)
+for tool in sox lame; do
+  command -v "$tool" >/dev/null || { echo "make_audio.sh: $tool is missing (apt-get install $tool)" >&2; exit 1; }
+done
+mkdir -p "$dir"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# C major, A minor, F major, G major: root an octave down, each chord
+# faded in and out so the loop's seam is quiet.
+chord() {
+  sox -n -r 44100 -b 16 "$work/$1.wav" synth 2 sine "$2" sine "$3" sine "$4" sine "$5" \
+    remix - fade h 0.15 2 0.5 gain -n -8
+}
+chord c 130.81 261.63 329.63 392.00
+chord a 110.00 220.00 261.63 329.63
+chord f 87.31 174.61 220.00 261.63
+chord g 98.00 196.00 246.94 293.66
+sox "$work/c.wav" "$work/a.wav" "$work/f.wav" "$work/g.wav" "$work/loop.wav"
+
+for kbps in "${rates[@]}"; do
+  out="$dir/tone-$kbps.mp3"
+  [ $force -eq 0 ] && [ -s "$out" ] && continue
+  case $kbps in
+    8|16|24|144) resample=22.05 ;;   # only the half sample rates have these
+    *) resample=44.1 ;;
+  esac
+  lame --quiet --nores -t --cbr -b "$kbps" -m m --resample "$resample" "$work/loop.wav" "$work/out.mp3"
+  mv "$work/out.mp3" "$out"
+done
+echo "audio loops in $dir"
