@@ -1,0 +1,112 @@
+#include "tools/oruvel-host/options.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace oruvel_host {
+namespace {
+
+bool parseInt(const std::string& text, int& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  long v = std::strtol(text.c_str(), &end, 0);
+  if (errno != 0 || *end != '\0' || v < INT_MIN || v > INT_MAX) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
+}  // namespace
+
+std::string usage() {
+  return "usage: oruvel-host --root DIR --script FILE [options]\n"
+         "\n"
+         "Loads the Oruvel plug-in, calls its plugin_exec and drives it from a\n"
+         "script of commands (one per line; see README-script.md).\n"
+         "\n"
+         "  --root DIR          folder under which every fixed path resolves (created\n"
+         "                      when missing)\n"
+         "  --script FILE       the commands to run, - for standard input\n"
+         "  --plugin PATH       the plug-in (default: liboruvel.so beside the program)\n"
+         "  --service TEXT      the service playing at start (default " +
+         std::string(kDefaultService) +
+         ")\n"
+         "  --locked REF        add REF to the parentally locked services and turn the\n"
+         "                      parental lock on (repeatable)\n"
+         "  --lock-inactive     keep the parental lock off even with --locked\n"
+         "  --config KEY=INT    set an integer key of the host configuration, such as\n"
+         "                      /elitedvb/hidelocked=1 (repeatable)\n"
+         "  --no-service-api    the host offers no service interface\n"
+         "  --directory H:P     the station directory the plug-in talks to\n"
+         "  --log FILE          standard error of the host and of every command the\n"
+         "                      plug-in runs goes to FILE (relative: under the root)\n"
+         "  --title TEXT        the playing service's title (info 1)\n"
+         "  --title2 TEXT       its second text (info 2)\n"
+         "  --help              this text\n";
+}
+
+bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&](std::string& into) {
+      if (i + 1 >= args.size()) {
+        error = arg + " needs a value";
+        return false;
+      }
+      into = args[++i];
+      return true;
+    };
+    std::string text;
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--root") {
+      if (!value(options.root)) return false;
+    } else if (arg == "--plugin") {
+      if (!value(options.plugin)) return false;
+    } else if (arg == "--script") {
+      if (!value(options.script)) return false;
+    } else if (arg == "--service") {
+      if (!value(options.service)) return false;
+    } else if (arg == "--locked") {
+      if (!value(text)) return false;
+      options.locked.push_back(text);
+    } else if (arg == "--lock-inactive") {
+      options.lockInactive = true;
+    } else if (arg == "--config") {
+      if (!value(text)) return false;
+      size_t eq = text.rfind('=');
+      int number = 0;
+      if (eq == std::string::npos || eq == 0 || !parseInt(text.substr(eq + 1), number)) {
+        error = "--config wants KEY=INT, not \"" + text + "\"";
+        return false;
+      }
+      options.config.emplace_back(text.substr(0, eq), number);
+    } else if (arg == "--no-service-api") {
+      options.noServiceApi = true;
+    } else if (arg == "--directory") {
+      if (!value(options.directory)) return false;
+    } else if (arg == "--log") {
+      if (!value(options.log)) return false;
+    } else if (arg == "--title") {
+      if (!value(options.title)) return false;
+    } else if (arg == "--title2") {
+      if (!value(options.title2)) return false;
+    } else {
+      error = "unknown option \"" + arg + "\"";
+      return false;
+    }
+  }
+  if (options.help) return true;
+  if (options.root.empty()) {
+    error = "--root DIR is required (a folder for the plug-in's files)";
+    return false;
+  }
+  if (options.script.empty()) {
+    error = "--script FILE is required (use - for standard input)";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace oruvel_host
