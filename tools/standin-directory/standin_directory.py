@@ -97,7 +97,9 @@ class Directory(ThreadingHTTPServer):
 
     def server_close(self):
         super().server_close()
-        self._refusing.close()
+        refusing = getattr(self, "_refusing", None)   # absent when the bind failed
+        if refusing:
+            refusing.close()
 
 
 class Handler(BaseHTTPRequestHandler):
