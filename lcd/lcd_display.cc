@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -53,15 +54,15 @@ void CLCDDisplay::draw_point(int x, int y, int colour) {
 
 void CLCDDisplay::draw_char(int x, int y, char ch) {
   const unsigned char* glyph = lcd_font + static_cast<unsigned char>(ch) * 8;
-  for (int r = 0; r < 8; ++r) {
-    // Wide arithmetic: a cell near the ends of int must not overflow.
-    const std::int64_t py = static_cast<std::int64_t>(y) + r;
-    if (py < 0 || py >= kRows || invalid_row(static_cast<int>(py))) continue;
-    for (int k = 0; k < 8; ++k) {
-      const std::int64_t px = static_cast<std::int64_t>(x) + k;
-      if (px < 0 || px >= kColumns || invalid_col(static_cast<int>(px))) continue;
-      draw_point(static_cast<int>(px), static_cast<int>(py), (glyph[r] >> (7 - k)) & 1);
-    }
+  // The glyph rows and columns that land inside the visible area; wide
+  // arithmetic, so a cell near the ends of int cannot overflow.
+  const int r0 = static_cast<int>(std::clamp<std::int64_t>(-static_cast<std::int64_t>(y), 0, 8));
+  const int r1 = static_cast<int>(std::clamp<std::int64_t>(kRows - static_cast<std::int64_t>(y), 0, 8));
+  const int k0 = static_cast<int>(std::clamp<std::int64_t>(-static_cast<std::int64_t>(x), 0, 8));
+  const int k1 = static_cast<int>(std::clamp<std::int64_t>(kColumns - static_cast<std::int64_t>(x), 0, 8));
+  for (int r = r0; r < r1; ++r) {
+    const unsigned bits = glyph[r];
+    for (int k = k0; k < k1; ++k) pixels_[(x + k) * kRows + y + r] = (bits >> (7 - k)) & 1;
   }
 }
 
