@@ -322,10 +322,10 @@ titles: "Artist N - Song N" (or the station's titles= list) change after every
 audio: tone-<kbps>.mp3 files in --audio-dir (made by make_audio.sh) are
 looped frame by frame; without one, silent MP3 frames of the bitrate.
 
-faults apply to every request of their kind:
-  --slow-ms, --page-status, --page-mode, --drop-page-after (station pages),
-  --big-playlist, --playlist-redirect-loop (playlists), --drop-stream-after,
-  --stall-stream-after, --redirect-loop (streams), --drop-reset (both drops).
+faults apply to every request of their kind: --slow-ms (all requests);
+  --page-status, --page-mode, --drop-page-after (station pages);
+  --big-playlist, --playlist-redirect-loop (playlists); --drop-stream-after,
+  --stall-stream-after, --redirect-loop (streams); --drop-reset (both drops).
 Per station, the catalogue marks streams dead, reset, refused, redirecting,
 ICY-status or metadata-less, and playlists without File lines or redirecting
 (flags listed in catalogue.py; the genre "Oddities" holds one of each).
@@ -339,31 +339,32 @@ def parse_options(argv):
         description="Stand-in internet radio station directory on 127.0.0.1: station pages, "
                     "tune-in playlists and ICY streams from a catalogue file.",
         epilog=HELP_EPILOG, formatter_class=argparse.RawDescriptionHelpFormatter)
-    p.add_argument("--port", type=int, default=0, help="port to listen on (0: a free one; default 0)")
-    p.add_argument("--address-file", help='write "127.0.0.1:PORT" and a newline here once '
+    p.add_argument("--port", type=int, default=8370,
+                   help="port to listen on (0: a free one; default 8370, the build's directory host)")
+    p.add_argument("--address-file", metavar="FILE", help='write "127.0.0.1:PORT" and a newline here once '
                                           "listening (atomically)")
-    p.add_argument("--request-log", help="append one line per request to this file")
-    p.add_argument("--catalogue", default=DEFAULT_CATALOGUE,
+    p.add_argument("--request-log", metavar="FILE", help="append one line per request to this file")
+    p.add_argument("--catalogue", metavar="FILE", default=DEFAULT_CATALOGUE,
                    help="catalogue file (default: catalogue.txt next to this script)")
-    p.add_argument("--audio-dir", default=DEFAULT_AUDIO_DIR,
+    p.add_argument("--audio-dir", metavar="DIR", default=DEFAULT_AUDIO_DIR,
                    help="folder with tone-<kbps>.mp3 loops (default %(default)s; "
                         "'' for silent frames only)")
-    p.add_argument("--metaint", type=int, default=8192,
+    p.add_argument("--metaint", type=int, metavar="BYTES", default=8192,
                    help="audio bytes between metadata blocks (default 8192; 0: never send metadata)")
-    p.add_argument("--speed", type=float, default=1.0,
+    p.add_argument("--speed", type=float, metavar="F", default=1.0,
                    help="send streams this many times faster than their bitrate (0: unpaced)")
-    p.add_argument("--burst-seconds", type=float, default=1.0,
+    p.add_argument("--burst-seconds", type=float, metavar="S", default=1.0,
                    help="seconds of audio sent at once when a stream starts (default 1)")
-    p.add_argument("--title-seconds", type=float, default=20.0,
+    p.add_argument("--title-seconds", type=float, metavar="S", default=20.0,
                    help="seconds of audio per title (default 20)")
-    p.add_argument("--slow-ms", type=int, default=0, help="wait this long before answering any request")
-    p.add_argument("--page-status", type=int, default=0,
+    p.add_argument("--slow-ms", type=int, metavar="N", default=0, help="wait this long before answering any request")
+    p.add_argument("--page-status", type=int, metavar="CODE", default=0,
                    help="answer station pages with this HTTP status (e.g. 500) instead of the page")
     p.add_argument("--page-mode", choices=faults.PAGE_MODES, default="normal",
                    help="normal; truncated (the page ends inside a station line); binary (bytes "
                         "that are no page); longlines (station lines of many kilobytes, and all "
                         "stations on one line)")
-    p.add_argument("--long-line-bytes", type=int, default=8192,
+    p.add_argument("--long-line-bytes", type=int, metavar="BYTES", default=8192,
                    help="length of the padding in longlines mode (default 8192)")
     p.add_argument("--drop-page-after", type=int, metavar="BYTES",
                    help="close the connection after this many bytes of a station page (no "
