@@ -29,29 +29,35 @@ class NodeChain {
 
   // A new zero-filled node pushed at the head; its key is count().
   Node* push() {
-    Node* node = new Node{};
+    byKey_.push_back(nullptr);  // room first, so a failed allocation leaks nothing
+    Node* node = byKey_.back() = new Node{};
     node->next = head_;
     head_ = node;
-    ++count_;
     return node;
   }
-  int count() const { return count_; }
+  int count() const { return static_cast<int>(byKey_.size()); }
   Node* head() const { return head_; }
 
   // Makes this chain the global list (anker and ende on the node read
-  // last) and frees the list it replaces. The chain is empty afterwards.
-  void install(Node*& anker, Node*& ende, int& count) {
+  // last) and frees the list it replaces; `byKey` receives the nodes in
+  // key order. The chain is empty afterwards.
+  void install(Node*& anker, Node*& ende, int& count, std::vector<Node*>& byKey) {
     Node* previous = ende;
     ende = anker = head_;
-    count = count_;
+    count = this->count();
+    byKey.swap(byKey_);
     head_ = nullptr;
-    count_ = 0;
+    byKey_.clear();
     if (previous != ende) releaseChain(previous);
+  }
+  void install(Node*& anker, Node*& ende, int& count) {
+    std::vector<Node*> byKey;
+    install(anker, ende, count, byKey);
   }
 
  private:
   Node* head_ = nullptr;
-  int count_ = 0;
+  std::vector<Node*> byKey_;  // key k at k-1
 };
 
 // The node with key `key` of a list of `count` nodes ending in `ende`:
@@ -63,17 +69,6 @@ Node* nodeWithKey(Node* ende, int key, int count) {
   for (long steps = static_cast<long>(count) - key; steps > 0 && node && node->next; --steps)
     node = node->next;
   return node;
-}
-
-// The nodes of the list in key order (key 1 first), in one walk.
-template <class Node>
-std::vector<Node*> nodesInKeyOrder(Node* ende, int count) {
-  std::vector<Node*> nodes;
-  if (count <= 0) return nodes;
-  nodes.reserve(static_cast<std::size_t>(count));
-  for (Node* node = ende; node && static_cast<int>(nodes.size()) < count; node = node->next)
-    nodes.push_back(node);
-  return std::vector<Node*>(nodes.rbegin(), nodes.rend());
 }
 
 }  // namespace oruvel

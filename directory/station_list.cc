@@ -1,7 +1,8 @@
 #include "directory/station_list.h"
 
+#include <stdio_ext.h>
+
 #include <cstdio>
-#include <cstring>
 
 #include "directory/line_values.h"
 #include "directory/node_list.h"
@@ -17,8 +18,15 @@ void NET_Element_ermitteln(int key, int count) {
   net_anker = oruvel::nodeWithKey(net_ende, key, count);
 }
 
+namespace {
+// The nodes of the current list in key order, kept beside the links so a
+// refill needs no walk.
+std::vector<StationNode*> stations_by_key;
+}  // namespace
+
 void RemoveList() {
   oruvel::releaseChain(net_ende);
+  stations_by_key.clear();
   net_anker = net_ende = nullptr;
   AnzahlNETElemente = 0;
 }
@@ -36,8 +44,13 @@ void setField(char (&field)[N], const LineValue& value) {
 }
 
 // Opens for reading and update, as the receiver's files are opened: a file
-// that cannot be written counts as missing.
-std::FILE* openForUpdate(const char* path) { return std::fopen(path, "r+"); }
+// that cannot be written counts as missing. Only this thread reads it, so
+// the byte-wise reading need not lock the stream for every byte.
+std::FILE* openForUpdate(const char* path) {
+  std::FILE* file = std::fopen(path, "r+");
+  if (file) __fsetlocking(file, FSETLOCKING_BYCALLER);
+  return file;
+}
 
 bool failRead() {
   read_error = 1;
@@ -45,24 +58,26 @@ bool failRead() {
 }
 
 bool finishRead(NodeChain<StationNode>& chain) {
-  chain.install(net_anker, net_ende, AnzahlNETElemente);
+  chain.install(net_anker, net_ende, AnzahlNETElemente, stations_by_key);
   read_error = 0;
   return true;
 }
 
 }  // namespace
 
-bool stationFromDirectoryLine(std::string_view line, std::string_view filter, StationNode& node) {
-  LineValue bitrate = quotedValue(line, "br=");
-  if (filter != "0" && bitrate.found && leadingInteger(bitrate.text) < leadingInteger(filter))
-    return false;
-  LineValue name = quotedValue(line, "name=");
-  if (!name.found) return false;
-  setField(node.name, name);
+bool directoryLinePasses(std::string_view line, std::string_view filter) {
+  if (filter != "0") {
+    LineValue bitrate = quotedValue(line, "br=");
+    if (bitrate.found && leadingInteger(bitrate.text) < leadingInteger(filter)) return false;
+  }
+  return lineHas(line, "name=");
+}
+
+void stationFromDirectoryLine(std::string_view line, StationNode& node) {
+  setField(node.name, quotedValue(line, "name="));
   setField(node.id, quotedValue(line, "id="));
-  setField(node.bitrate, bitrate);
+  setField(node.bitrate, quotedValue(line, "br="));
   setField(node.genre, quotedValue(line, "genre="));
-  return true;
 }
 
 bool readDirectoryPage(const std::string& path) {
@@ -70,17 +85,10 @@ bool readDirectoryPage(const std::string& path) {
   if (!file) return failRead();
   std::string_view filter = fixedView(which_bitrate);
   NodeChain<StationNode> chain;
-  StationNode scratch{};
   PieceReader reader(file, kStationLine);
   std::string_view piece;
-  while (reader.next(piece)) {
-    if (!stationFromDirectoryLine(piece, filter, scratch)) continue;
-    StationNode* node = chain.push();
-    StationNode* below = node->next;
-    *node = scratch;
-    node->next = below;
-    scratch = StationNode{};
-  }
+  while (reader.next(piece))
+    if (directoryLinePasses(piece, filter)) stationFromDirectoryLine(piece, *chain.push());
   std::fclose(file);
   return finishRead(chain);
 }
@@ -103,6 +111,6 @@ bool readLocalStations(const char* path) {
   return finishRead(chain);
 }
 
-std::vector<StationNode*> stationsInKeyOrder() { return nodesInKeyOrder(net_ende, AnzahlNETElemente); }
+const std::vector<StationNode*>& stationsInKeyOrder() { return stations_by_key; }
 
 }  // namespace oruvel

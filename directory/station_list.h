@@ -40,11 +40,13 @@ bool readDirectoryPage(const std::string& path);
 // line, then a url line whose "id=" value runs to the "&".
 bool readLocalStations(const char* path);
 
-// The stations in key order (key 1 first), gathered in one walk.
-std::vector<StationNode*> stationsInKeyOrder();
+// The stations of the current list in key order (key 1 first).
+const std::vector<StationNode*>& stationsInKeyOrder();
 
-// Fills `node` from one line of the directory page, after the filter:
-// false when the line is dropped (below the filter or without "name=").
-bool stationFromDirectoryLine(std::string_view line, std::string_view filter, StationNode& node);
+// Whether a directory line gives a station: it names one and its "br="
+// is not below the filter (the filter "0" is off).
+bool directoryLinePasses(std::string_view line, std::string_view filter);
+// The station of a directory line that passed.
+void stationFromDirectoryLine(std::string_view line, StationNode& node);
 
 }  // namespace oruvel

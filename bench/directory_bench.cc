@@ -1,0 +1,75 @@
+// Reading a directory page into the Station list, and filling the station
+// list box from it, at 1000, 10000 and 100000 stations.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "directory/station_list.h"
+#include "directory/station_list_box.h"
+
+namespace {
+
+// A page of `count` station lines as the directory serves them, in a
+// folder of its own.
+class PageFile {
+ public:
+  explicit PageFile(int count) {
+    char tmpl[] = "/tmp/oruvel-bench-XXXXXX";
+    if (!mkdtemp(tmpl)) std::abort();
+    dir_ = tmpl;
+    path_ = dir_ + "/lumonet";
+    std::FILE* f = std::fopen(path_.c_str(), "w");
+    std::fprintf(f, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<stationlist>\n");
+    for (int i = 0; i < count; ++i)
+      std::fprintf(f,
+                   "<station name=\"Station %d - the best hits around the clock\" "
+                   "mt=\"audio/mpeg\" id=\"%d\" br=\"%d\" genre=\"Pop Rock\" "
+                   "ct=\"Artist %d - Title\" lc=\"%d\"/>\n",
+                   i, 100000 + i, i % 3 ? 128 : 64, i, i % 500);
+    std::fprintf(f, "</stationlist>\n");
+    std::fclose(f);
+  }
+  ~PageFile() {
+    std::remove(path_.c_str());
+    rmdir(dir_.c_str());
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string dir_, path_;
+};
+
+void BM_ReadDirectoryPage(benchmark::State& state) {
+  PageFile page(static_cast<int>(state.range(0)));
+  which_bitrate[0] = '0';
+  which_bitrate[1] = '\0';
+  for (auto _ : state) {
+    oruvel::readDirectoryPage(page.path());
+    benchmark::DoNotOptimize(net_ende);
+  }
+  if (AnzahlNETElemente != state.range(0)) state.SkipWithError("wrong station count");
+  RemoveList();
+}
+BENCHMARK(BM_ReadDirectoryPage)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_FillStationList(benchmark::State& state) {
+  PageFile page(static_cast<int>(state.range(0)));
+  which_bitrate[0] = '0';
+  which_bitrate[1] = '\0';
+  oruvel::readDirectoryPage(page.path());
+  eListBox<eListBoxEntryText> box(nullptr);
+  for (auto _ : state) {
+    oruvel::fillStationListBox(&box);
+    benchmark::DoNotOptimize(box.getCount());
+  }
+  if (box.getCount() != state.range(0) + 1 || net_anker != net_ende)
+    state.SkipWithError("list box not filled as expected");
+  box.clearList();
+  RemoveList();
+}
+BENCHMARK(BM_FillStationList)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,36 @@
+// Saving the current station to the favourites file, after asking.
+#include <cstdio>
+
+#include "directory/favourites.h"
+#include "directory/info_box.h"
+#include "directory/station_list.h"
+#include "plugin/config.h"
+#include "plugin/fixed_text.h"
+#include "ui/main_window.h"
+
+int eOruvel::WriteMyStations() {
+  if (!net_anker) {
+    // No list read yet (or an empty one): there is nothing to save.
+    oruvel::showInformation("no radio station selected.\nPlease select a station first.");
+    return 1;
+  }
+  std::FILE* file = std::fopen(MYSTATIONSFILE, "a+");
+  if (!file) return 1;
+
+  eMessageBox box(eString(net_anker->name), "Oruvel - save radio station", 0x2c, 1, 0);
+  box.show();
+  const int answer = box.exec();
+  box.hide();
+
+  bool saved = true;
+  if (answer == 4)
+    saved = oruvel::appendFavourite(file, oruvel::fixedView(net_anker->name),
+                                    oruvel::fixedView(net_anker->id));
+  if (std::fclose(file) != 0) saved = false;
+  if (!saved) {
+    oruvel::showInformation(eString().sprintf("radio station could not be saved to\n%s",
+                                              MYSTATIONSFILE));
+    return 1;
+  }
+  return 0;
+}

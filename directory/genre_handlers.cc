@@ -1,0 +1,68 @@
+// The handlers of the genre selector, the two input fields and the
+// highlight in the station list.
+#include "directory/genre_list.h"
+#include "directory/info_box.h"
+#include "directory/station_list.h"
+#include "directory/tune_in.h"
+#include "plugin/fixed_text.h"
+#include "ui/main_window.h"
+
+void eOruvel::selectedComboBox(eListBoxEntryText* item) {
+  if (!item) {
+    reject();
+    return;
+  }
+  const int key = oruvel::entryKey(item);
+  item_eintrag = key;
+  if (key == 1) {
+    oruvel::copyBounded(which_genre, oruvel::kFavouritesLabel);
+    ReadLumoMyStations();
+  } else if (key == 2) {
+    oruvel::copyBounded(which_genre, oruvel::kStationsLabel);
+    ReadLumoStations();
+  } else {
+    GENRE_Element_ermitteln(key, AnzahlGenreElemente);
+    oruvel::copyBounded(which_genre, genre_anker ? genre_anker->name : "");
+    DownloadShoutcastFile();
+    ReadLumoNET();
+  }
+  if (read_error) return;
+  fillStationList();
+}
+
+void eOruvel::selectedInputBox() {
+  // The first activation starts the editing, the second ends it.
+  oruvel::copyBounded(which_genre, input_genre->getText());
+  if (inp_genre_flag == 0) {
+    inp_genre_flag = 1;
+    return;
+  }
+  inp_genre_flag = 0;
+  DownloadShoutcastFile();
+  ReadLumoNET();
+  if (read_error == 0) fillStationList();
+}
+
+void eOruvel::selectedBitrate() {
+  oruvel::copyBounded(which_bitrate, input_bitrate->getText());
+  if (inp_bitrate_flag == 0) {
+    inp_bitrate_flag = 1;
+    return;
+  }
+  inp_bitrate_flag = 0;
+  oruvel::showInformation(eString().sprintf(
+      "Set bitrate filter to: %s\n Use 0 to switch this function off.", which_bitrate));
+}
+
+void eOruvel::selectionChanged(eListBoxEntryText* item) {
+  if (!item) return;
+  const int key = oruvel::entryKey(item);
+  item_eintrag = key + 1;
+  if (key == 0) {
+    station_info->setText(" ");
+    return;
+  }
+  NET_Element_ermitteln(key, AnzahlNETElemente);
+  if (!net_anker) return;
+  station_info->setText(eString().sprintf("(%i) %s", item_eintrag, net_anker->name));
+}
