@@ -91,7 +91,8 @@ std::vector<std::string> dumpWindow(eWidget* window, bool running) {
                      quoted(window->getText());
   if (auto* w = dynamic_cast<eWindow*>(window)) {
     line += " " + geometry("client", w->getClientPosition().x, w->getClientPosition().y, ',');
-    line += " " + geometry("", w->getClientSize().width, w->getClientSize().height, 'x').substr(1);
+    line += " " + std::to_string(w->getClientSize().width) + "x" +
+            std::to_string(w->getClientSize().height);
   }
   if (auto* box = dynamic_cast<eMessageBox*>(window)) {
     char flags[16];
