@@ -1,13 +1,9 @@
 #include "lcd/status_tick.h"
 
-#include <algorithm>
-#include <cstdio>
-
 #include "host/host.h"
 #include "lcd/status_text.h"
-#include "plugin/fixed_paths.h"
 #include "plugin/fixed_text.h"
-#include "plugin/fs_root.h"
+#include "ripper/ripper_files.h"
 #include "ui/main_window.h"
 
 namespace oruvel {
@@ -18,23 +14,7 @@ eString serviceInfo(int id) {
   return handler ? handler->getInfo(id) : eString();
 }
 
-bool readRipperLine() {
-  std::FILE* file = std::fopen(rootedPath(paths::kLumoRip).c_str(), "r");
-  if (!file) return false;
-  char line[sizeof lm_info];
-  std::size_t n = 0;
-  int c;
-  while (n < sizeof line - 1 && (c = std::getc(file)) != EOF) {
-    line[n++] = static_cast<char>(c);
-    if (c == '\n') break;
-  }
-  std::fclose(file);
-  if (n > 0) {
-    std::copy(line, line + n, lm_info);
-    lm_info[n] = '\0';
-  }
-  return true;
-}
+bool readRipperLine() { return ripper::readProgressLine(lm_info); }
 
 void refreshLcd() {
   lcdtitle = serviceInfo(1);

@@ -59,15 +59,39 @@ bool isRunningRipper(const char* pidText) {
   if (n == 0 || n > 6 || pidText[0] == '0') return false;
   for (std::size_t i = 0; i < n; ++i)
     if (!std::isdigit(static_cast<unsigned char>(pidText[i]))) return false;
-  // The live process table, not a file under the root.
-  std::ifstream comm(std::string("/proc/") + pidText + "/comm");
-  std::string name;
-  if (!std::getline(comm, name)) return false;
-  return name == kProcessName;
+  // The live process table, not a file under the root: "PID (name) S ...".
+  std::ifstream stat(std::string("/proc/") + pidText + "/stat");
+  std::string text;
+  if (!std::getline(stat, text)) return false;
+  std::size_t open = text.find(" (");
+  std::size_t close = text.rfind(") ");
+  if (open == std::string::npos || close == std::string::npos || close < open) return false;
+  std::string name = text.substr(open + 2, close - open - 2);
+  char state = close + 2 < text.size() ? text[close + 2] : '?';
+  // A ripper that has already ended but not been reaped is no target.
+  return name == kProcessName && state != 'Z' && state != 'X';
 }
 
 std::string killCommand(const char* pidText) { return std::string("kill ") + pidText; }
 
 void removePidFile() { std::remove(rootedPath(paths::kLumoPid).c_str()); }
+
+bool readProgressLine(char (&line)[256]) {
+  std::FILE* file = std::fopen(rootedPath(paths::kLumoRip).c_str(), "r");
+  if (!file) return false;
+  char piece[sizeof line];
+  std::size_t n = 0;
+  int c;
+  while (n < sizeof piece - 1 && (c = std::getc(file)) != EOF) {
+    piece[n++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  std::fclose(file);
+  if (n > 0) {
+    std::memcpy(line, piece, n);
+    line[n] = '\0';
+  }
+  return true;
+}
 
 }  // namespace oruvel::ripper

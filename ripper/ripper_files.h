@@ -38,4 +38,10 @@ std::string killCommand(const char* pidText);
 // Removes /tmp/lumopid.
 void removePidFile();
 
+// Reads the first line of the ripper's progress file /tmp/lumorip into
+// line (at most 255 characters, the newline kept when it fits). An empty
+// file leaves line as it was. False when the file does not exist, which
+// means the ripper is not recording.
+bool readProgressLine(char (&line)[256]);
+
 }  // namespace oruvel::ripper

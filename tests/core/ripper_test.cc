@@ -126,4 +126,28 @@ TEST_F(RipperFilesTest, OnlyALiveLumoripperIsAKillTarget) {
   EXPECT_EQ(oruvel::ripper::killCommand("815"), "kill 815");
 }
 
+TEST_F(RipperFilesTest, ProgressLine) {
+  char line[256] = "previous\n";
+  EXPECT_FALSE(oruvel::ripper::readProgressLine(line));
+  EXPECT_STREQ(line, "previous\n");
+
+  // An empty file means recording, but nothing new to show.
+  root.write(oruvel::paths::kLumoRip, "");
+  EXPECT_TRUE(oruvel::ripper::readProgressLine(line));
+  EXPECT_STREQ(line, "previous\n");
+
+  root.write(oruvel::paths::kLumoRip, "track 2: 1234 kB\nsecond line\n");
+  EXPECT_TRUE(oruvel::ripper::readProgressLine(line));
+  EXPECT_STREQ(line, "track 2: 1234 kB\n");
+
+  root.write(oruvel::paths::kLumoRip, "no newline");
+  EXPECT_TRUE(oruvel::ripper::readProgressLine(line));
+  EXPECT_STREQ(line, "no newline");
+
+  // A long line is cut to 255 characters, the buffer always terminated.
+  root.write(oruvel::paths::kLumoRip, std::string(400, 'x') + "\n");
+  EXPECT_TRUE(oruvel::ripper::readProgressLine(line));
+  EXPECT_EQ(std::string(line), std::string(255, 'x'));
+}
+
 }  // namespace
