@@ -45,7 +45,7 @@ class StandIn:
         with open(self.log_file, "rb") as f:
             return f.read().splitlines()
 
-    def stop(self, timeout=3):
+    def stop(self, timeout=5):
         """SIGTERM; returns (exit code, seconds it took)."""
         start = time.monotonic()
         self.proc.send_signal(signal.SIGTERM)

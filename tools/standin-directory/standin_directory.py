@@ -70,6 +70,7 @@ class RequestLog:
 class Directory(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
+    request_queue_size = 64      # many players and downloads may connect at once
 
     def __init__(self, options, catalogue):
         super().__init__(("127.0.0.1", options.port), Handler)
