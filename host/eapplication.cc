@@ -99,7 +99,7 @@ void eApplication::keyPress(eKey key) {
   if (!window) return;
   // The focused widget first, then its parents, then the window itself.
   for (eWidget* w = window->getFocus(); w && w != window; w = w->getParent()) {
-    if (!w->isVisible()) break;
+    if (!w->isShownItselfAll(window)) break;  // a hidden widget takes no keys
     if (w->keyDown(key)) return;
   }
   window->keyDown(key);
