@@ -77,6 +77,15 @@ class StandInRipper {
   int endSignal_ = 0;
 };
 
+// The standard configuration with a small genre file, so that a run
+// shows no box unless the test asks for one.
+inline testsupport::ConfigPaths writeWorld(const testsupport::TempRoot& root,
+                                           const std::string& extraLines = "") {
+  auto paths = testsupport::writeStandardConfig(root, extraLines);
+  testsupport::writeFile(paths.genres, "<genre name=\"Pop\"></genre>\n<genre name=\"Rock\"></genre>\n");
+  return paths;
+}
+
 // The transcript's message box lines: caption, flags and text as the host
 // writes them, e.g. msgbox "Oruvel" flags=0x23 "text".
 inline std::vector<std::string> boxes(const testsupport::RunResult& run) {
