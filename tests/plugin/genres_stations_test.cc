@@ -2,6 +2,8 @@
 // through the host against the stand-in directory.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "tests/plugin/directory_session.h"
 
 namespace {
@@ -93,6 +95,19 @@ TEST(GenresStations, UnknownGenreAndDirectoryErrorsGiveAnEmptyList) {
   EXPECT_EQ(stationEntries(d[0]).size(), 1u);
   EXPECT_EQ(listStatus(d[0]), "building list finsihed [0].   genre: No Such Genre   bitrate: 0");
   EXPECT_EQ(s.genresRequested(), (Strings{"No Such Genre"}));
+}
+
+TEST(GenresStations, DirectoryThatDoesNotAnswerGivesAnEmptyListInTime) {
+  Session s({"Metal"}, {"--slow-ms", "120000"});
+  auto start = std::chrono::steady_clock::now();
+  RunResult r = s.run(chooseGenre(3, 3) + "dump\n");
+  auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                     std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_LE(seconds, 35);
+  auto d = mainDumps(r.out);
+  ASSERT_GE(d.size(), 1u);
+  EXPECT_EQ(listStatus(d[0]), "building list finsihed [0].   genre: Metal   bitrate: 0");
 }
 
 TEST(GenresStations, LocalFilesAndTheirFailedReads) {
