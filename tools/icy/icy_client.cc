@@ -75,6 +75,7 @@ Result Client::run(const std::string& url) {
     if (acceptable(info) && onHeaders) onHeaders(info);
   };
   t.parser.onAudio = [this, &t](const char* data, std::size_t len) {
+    if (!acceptable(t.parser.info())) return;  // the body of a refusal is no audio
     t.result.audioBytes += len;
     if (onAudio) onAudio(data, len);
   };
@@ -167,7 +168,10 @@ Result Client::run(const std::string& url) {
         r.outcome = Outcome::Failed;
         break;
     }
-    r.message = curlText;
+    if (r.outcome == Outcome::Stalled || r.outcome == Outcome::Dropped)
+      r.message = std::string(describe(r.outcome)) + " (" + curlText + ")";
+    else
+      r.message = curlText;
   }
   if (r.message.empty()) r.message = describe(r.outcome);
 

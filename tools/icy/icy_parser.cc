@@ -121,11 +121,13 @@ void Parser::finish() {
   } else if (state_ == State::InBodyHeaders) {
     // The body ended inside its header block: nothing of it was audio.
     malformed_ = true;
-    finishHeaders();
+    state_ = State::Broken;
+    pending_.clear();
   }
 }
 
 void Parser::feed(const char* data, std::size_t len) {
+  if (state_ == State::Broken) return;
   if (state_ == State::Start) {
     if (sawStatusLine_) {
       finishHeaders();
@@ -152,7 +154,7 @@ void Parser::feed(const char* data, std::size_t len) {
   }
   if (state_ == State::InBodyHeaders) {
     inBodyHeaders(data, len);
-    if (state_ == State::InBodyHeaders) return;
+    if (state_ == State::InBodyHeaders || state_ == State::Broken) return;
   }
   feedBody(data, len);
 }
@@ -186,7 +188,7 @@ void Parser::inBodyHeaders(const char*& data, std::size_t& len) {
     if (n > kMaxHeaderBlock) {
       malformed_ = true;
       pending_.clear();
-      finishHeaders();
+      state_ = State::Broken;
       return;
     }
   }

@@ -45,13 +45,15 @@ class Parser {
   void finish();
 
   const StreamInfo& info() const { return info_; }
-  bool headersDone() const { return state_ != State::Start && state_ != State::InBodyHeaders; }
+  bool headersDone() const {
+    return state_ != State::Start && state_ != State::InBodyHeaders && state_ != State::Broken;
+  }
   // The in-body header block was broken or too long; the transport should give up.
   bool malformed() const { return malformed_; }
   const std::string& title() const { return title_; }
 
  private:
-  enum class State { Start, InBodyHeaders, Audio, MetaLength, Meta };
+  enum class State { Start, InBodyHeaders, Audio, MetaLength, Meta, Broken };
 
   void headerField(std::string_view line);
   void finishHeaders();

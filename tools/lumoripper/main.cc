@@ -231,7 +231,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lumoripper: %s\n", failure.c_str());
     return 1;
   }
-  if (gSignal || run.last.outcome == icy::Outcome::Stopped) return 0;
+  if (gSignal || run.last.outcome == icy::Outcome::Stopped) {
+    std::fprintf(stderr, "lumoripper: stopped (signal %d); the recording is in %s\n", static_cast<int>(gSignal),
+                 o.dir.c_str());
+    return 0;
+  }
   if (run.audioBytes == 0) {
     std::fprintf(stderr, "lumoripper: cannot record %s: %s\n", o.url.c_str(), run.last.message.c_str());
     return 1;

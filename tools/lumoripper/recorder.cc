@@ -50,8 +50,12 @@ bool Recorder::headers(const icy::StreamInfo& info) {
   ext_ = extensionFor(info.contentType);
   metadata_ = info.metaint > 0;
   stationDir_ = dir_ + "/" + station_;
-  if (::mkdir(stationDir_.c_str(), 0755) != 0 && errno != EEXIST)
+  struct stat st;
+  if (::mkdir(stationDir_.c_str(), 0755) != 0 &&
+      (errno != EEXIST || ::stat(stationDir_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) {
+    if (errno == EEXIST || errno == 0) errno = ENOTDIR;
     return fail("cannot create the folder " + stationDir_);
+  }
   if (!metadata_) return openTrack(timedName(), false, true);
   return true;
 }
