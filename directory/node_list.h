@@ -66,7 +66,9 @@ class NodeChain {
 template <class Node>
 Node* nodeWithKey(Node* ende, int key, int count) {
   Node* node = ende;
-  for (long steps = static_cast<long>(count) - key; steps > 0 && node && node->next; --steps)
+  // 64-bit steps: count - key must not overflow where long has 32 bits.
+  for (long long steps = static_cast<long long>(count) - key; steps > 0 && node && node->next;
+       --steps)
     node = node->next;
   return node;
 }

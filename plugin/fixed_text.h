@@ -13,7 +13,8 @@ namespace oruvel {
 inline bool copyBounded(char* dst, std::size_t cap, std::string_view src) {
   if (cap == 0) return false;
   std::size_t n = src.size() < cap - 1 ? src.size() : cap - 1;
-  std::memcpy(dst, src.data(), n);
+  // An empty view may carry a null pointer, which memcpy must not get.
+  if (n > 0) std::memcpy(dst, src.data(), n);
   dst[n] = '\0';
   return n == src.size();
 }
