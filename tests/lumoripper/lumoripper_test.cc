@@ -164,6 +164,22 @@ TEST(Lumoripper, ErrorsSayWhyAndLeaveNothingBehind) {
   EXPECT_FALSE(std::filesystem::exists(dir + "/127.0.0.1"));
 }
 
+TEST(Lumoripper, AFullDiskIsAnErrorThatKeepsWhatWasWritten) {
+  TempRoot root;
+  RadioServer server(root.path() + "/server");
+  server.plan("s", R"({"metaint": 1000, "rate": 50000, "forever": true, "segments": [["Big", 1000]]})");
+  std::string dir = root.path() + "/music";
+  RipperProcess ripper(root, args(server.url("s"), dir), 20000);
+  EXPECT_EQ(ripper.wait(20), 1);
+  std::string err = ripper.err();
+  EXPECT_NE(err.find("cannot write"), std::string::npos) << err;
+  EXPECT_NE(err.find("Big (partial).mp3"), std::string::npos) << err;
+  std::string kept = readFile(dir + "/127.0.0.1/Big (partial).mp3");
+  EXPECT_EQ(kept.size(), 20000u);
+  EXPECT_EQ(kept, server.sent("s").substr(0, kept.size()));
+  expectNoRunFiles(root);
+}
+
 TEST(Lumoripper, ReconnectsAfterDropsAndShowsItInTheProgressLine) {
   TempRoot root;
   RadioServer server(root.path() + "/server");

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,7 +68,8 @@ std::string RadioServer::sent(const std::string& name) const {
   return testsupport::readFile(logDir_ + "/" + name + ".sent");
 }
 
-RipperProcess::RipperProcess(const testsupport::TempRoot& root, const std::vector<std::string>& args)
+RipperProcess::RipperProcess(const testsupport::TempRoot& root, const std::vector<std::string>& args,
+                             long fileSizeLimit)
     : errPath_(root.path() + "/ripper.err") {
   std::string rootEnv = "ORUVEL_ROOT=" + root.path();
   pid_ = fork();
@@ -80,6 +82,12 @@ RipperProcess::RipperProcess(const testsupport::TempRoot& root, const std::vecto
     dup2(out, 1);
     close(out);
     putenv(rootEnv.data());
+    if (fileSizeLimit > 0) {
+      // Writes past the limit then fail with EFBIG, as on a full disk.
+      ::signal(SIGXFSZ, SIG_IGN);
+      struct rlimit lim {static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+      setrlimit(RLIMIT_FSIZE, &lim);
+    }
     std::vector<char*> argv{const_cast<char*>(ripperBinary())};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);

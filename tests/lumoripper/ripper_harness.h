@@ -34,7 +34,9 @@ class RadioServer {
 // One lumoripper process, its standard error kept in a file.
 class RipperProcess {
  public:
-  RipperProcess(const testsupport::TempRoot& root, const std::vector<std::string>& args);
+  // fileSizeLimit > 0: no file the ripper writes may grow beyond it (a full disk).
+  RipperProcess(const testsupport::TempRoot& root, const std::vector<std::string>& args,
+                long fileSizeLimit = 0);
   ~RipperProcess();  // kills it if still running
   RipperProcess(const RipperProcess&) = delete;
   RipperProcess& operator=(const RipperProcess&) = delete;

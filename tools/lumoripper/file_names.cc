@@ -20,6 +20,14 @@ std::string variant(const std::string& dir, const std::string& base, const std::
 
 }  // namespace
 
+void cutToBytes(std::string& text, std::size_t maxBytes) {
+  if (text.size() <= maxBytes) return;
+  std::size_t cut = maxBytes;
+  // Step back over continuation bytes to the start of the cut character.
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  text.resize(cut);
+}
+
 std::string safeName(std::string_view text, std::size_t maxBytes) {
   std::string out;
   for (char ch : text) {
@@ -36,12 +44,7 @@ std::string safeName(std::string_view text, std::size_t maxBytes) {
     if ((c == '.' || c == ' ') && out.empty()) continue;
     out += static_cast<char>(c);
   }
-  if (out.size() > maxBytes) {
-    std::size_t cut = maxBytes;
-    // Step back over UTF-8 continuation bytes so no character is split.
-    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
-    out.resize(cut);
-  }
+  cutToBytes(out, maxBytes);
   while (!out.empty() && (out.back() == ' ' || out.back() == '.')) out.pop_back();
   return out;
 }

@@ -11,6 +11,9 @@ namespace ripper {
 // the usual 255-byte limit.
 inline constexpr std::size_t kMaxNameBytes = 200;
 
+// Cuts `text` to at most maxBytes without splitting a UTF-8 character.
+void cutToBytes(std::string& text, std::size_t maxBytes);
+
 // `text` made into one file name: path separators and characters that
 // common file systems refuse become "-", control characters become blanks,
 // runs of blanks shrink to one, leading dots and blanks go, the end is

@@ -1,5 +1,7 @@
 #include "tools/lumoripper/progress.h"
 
+#include "tools/lumoripper/file_names.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -46,11 +48,7 @@ std::string progressLine(const std::string& prefix, std::int64_t seconds, std::u
   if (!title.empty()) line += " " + title;
   for (char& c : line)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
-  if (line.size() > kMaxLine) {
-    std::size_t cut = kMaxLine;
-    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
-    line.resize(cut);
-  }
+  cutToBytes(line, kMaxLine);
   return line;
 }
 
