@@ -1,5 +1,10 @@
 #include "directory/favourites.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "plugin/directory_host.h"
 
 namespace oruvel {
@@ -16,9 +21,28 @@ std::string favouriteRecord(std::string_view name, std::string_view id) {
 }
 
 bool appendFavourite(std::FILE* file, std::string_view name, std::string_view id) {
-  std::string record = favouriteRecord(name, id);
-  if (std::fwrite(record.data(), 1, record.size(), file) != record.size()) return false;
-  return std::fflush(file) == 0;
+  const std::string record = favouriteRecord(name, id);
+  if (std::fflush(file) != 0) return false;
+  const int fd = ::fileno(file);
+  struct stat before {};
+  const bool sized = ::fstat(fd, &before) == 0;
+  // Written past the stream's buffer, so a failed write leaves nothing
+  // behind for a later flush to add.
+  std::size_t done = 0;
+  while (done < record.size()) {
+    ssize_t n = ::write(fd, record.data() + done, record.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  if (done == record.size()) return true;
+  // A full disk or a size limit cut the record: a half record would read
+  // back as a station without its address, so the file goes back to the
+  // records it held before.
+  if (sized && done > 0 && ::ftruncate(fd, before.st_size) != 0) {
+    // Nothing more to try; the caller reports the failed save.
+  }
+  return false;
 }
 
 }  // namespace oruvel

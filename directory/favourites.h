@@ -16,7 +16,9 @@ std::string tuneInPrefix();
 std::string favouriteRecord(std::string_view name, std::string_view id);
 
 // Appends the record to an open favourites file; true only when every
-// byte reached the file.
+// byte reached the file. A record that could not be written whole (a full
+// disk, a size limit) is taken out again, so the earlier records stay the
+// file's whole contents.
 bool appendFavourite(std::FILE* file, std::string_view name, std::string_view id);
 
 }  // namespace oruvel
