@@ -1,5 +1,6 @@
 // oruvel-host: the desktop host. Sets the filesystem root, loads the
-// plug-in, calls plugin_exec and drives its windows from a script.
+// plug-in, calls plugin_exec and drives its windows from a script, or
+// interactively in the terminal.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
 
 #include "host/host.h"
@@ -19,6 +21,8 @@
 #include "plugin/fs_root.h"
 #include "tools/oruvel-host/options.h"
 #include "tools/oruvel-host/script_frontend.h"
+#include "tools/oruvel-host/stream_player.h"
+#include "tools/oruvel-host/terminal_frontend.h"
 
 namespace fs = std::filesystem;
 using oruvel_host::Options;
@@ -81,6 +85,13 @@ int main(int argc, char** argv) {
     std::fputs(oruvel_host::usage().c_str(), stdout);
     return 0;
   }
+  const bool interactive = oruvel_host::interactive(options);
+  if (interactive && !(::isatty(0) && ::isatty(1)))
+    return fatal("without --script the host runs in a terminal, and this is none; "
+                 "run it in a terminal or give --script FILE");
+  // The terminal is for the screen: everything written to standard error,
+  // ours and the commands', goes to the log.
+  if (interactive && options.log.empty()) options.log = "oruvel.log";
 
   std::error_code ec;
   fs::create_directories(options.root, ec);
@@ -95,7 +106,7 @@ int main(int argc, char** argv) {
   if (!options.directory.empty()) ::setenv(oruvel::kDirectoryEnv, options.directory.c_str(), 1);
 
   std::string script;
-  if (!readScript(options.script, script))
+  if (!interactive && !readScript(options.script, script))
     return fatal("cannot read the script \"" + options.script + "\"");
   // The script is in memory; commands the plug-in runs must not read our input.
   int devNull = ::open("/dev/null", O_RDONLY);
@@ -117,32 +128,67 @@ int main(int argc, char** argv) {
   }
   if (options.noServiceApi) eDVB::getInstance()->setServiceAPIAvailable(false);
 
-  eFixedInfoPlayer player(options.title, options.title2);
+  eFixedInfoPlayer stubPlayer(options.title, options.title2);
+  oruvel_host::StreamPlayer::Options playerOptions;
+  playerOptions.sound = options.sound == "on" || (options.sound == "auto" && oruvel_host::soundDeviceAvailable());
+  std::unique_ptr<oruvel_host::StreamPlayer> streamPlayer;
+  if (oruvel_host::realPlayer(options)) streamPlayer = std::make_unique<oruvel_host::StreamPlayer>(playerOptions);
+  ePlayerBackend& player = streamPlayer ? static_cast<ePlayerBackend&>(*streamPlayer) : stubPlayer;
   eZapMain::getInstance()->setPlayer(&player);
   eServiceReference start(options.service);
   if (!start.valid()) return fatal("--service \"" + options.service + "\" is not a service reference");
   eServiceInterface::getInstance()->setCurrent(start, player.play(start));
 
   eVirtualClock clock;
-  eApp->setClock(&clock);
+  if (!oruvel_host::realClock(options)) eApp->setClock(&clock);
   oruvel_host::ScriptFrontend frontend(script);
-  eApp->setFrontend(&frontend);
-  host_transcript::enable(true);
+  oruvel_host::TerminalFrontend terminal(
+      {streamPlayer.get(), playerOptions.sound, (root / options.log).lexically_normal().string()});
+  if (interactive) {
+    std::string why;
+    if (!terminal.open(why)) return fatal(why);
+    // The terminal is drawn through /dev/tty; what the plug-in's commands
+    // print (the ripper started in the background too) goes to the log.
+    if (::dup2(2, 1) < 0) return fatal("cannot send standard output to the log");
+    eApp->setFrontend(&terminal);
+  } else {
+    eApp->setFrontend(&frontend);
+    host_transcript::enable(true);
+  }
 
   if (!LcdPanel::install(root.string()))
     std::fprintf(stderr, "oruvel-host: no emulated LCD panel under %s\n", root.c_str());
 
   const std::string pluginPath = options.plugin.empty() ? defaultPlugin() : options.plugin;
   void* plugin = ::dlopen(pluginPath.c_str(), RTLD_NOW);
-  if (!plugin) return fatal(std::string("cannot load the plug-in: ") + ::dlerror(), 1);
   using Entry = int (*)();
-  auto entry = reinterpret_cast<Entry>(::dlsym(plugin, "plugin_exec"));
-  if (!entry) return fatal("the plug-in \"" + pluginPath + "\" has no plugin_exec", 1);
+  Entry entry = nullptr;
+  std::string loadError;
+  if (!plugin)
+    loadError = std::string("cannot load the plug-in: ") + ::dlerror();
+  else if (!(entry = reinterpret_cast<Entry>(::dlsym(plugin, "plugin_exec"))))
+    loadError = "the plug-in \"" + pluginPath + "\" has no plugin_exec";
+  if (!loadError.empty()) {
+    terminal.finish("oruvel-host: " + loadError);  // said on the terminal too
+    return fatal(loadError, 1);
+  }
 
   const int result = entry();
+  if (interactive) {
+    eApp->setFrontend(nullptr);
+    const std::string last = "oruvel-host: plugin_exec returned " + std::to_string(result) +
+                             "; the host plays " +
+                             ref2string(eServiceInterface::getInstance()->getCurrentService()) +
+                             " again (log: " + (root / options.log).lexically_normal().string() + ")";
+    std::fprintf(stderr, "%s\n", last.c_str());
+    terminal.finish(last);
+    player.stop();
+    return 0;
+  }
   host_transcript::line("plugin_exec returned " + std::to_string(result));
   frontend.runRest();
   eApp->setFrontend(nullptr);
+  player.stop();
   std::fflush(stdout);
   return frontend.failed() ? 1 : 0;
 }

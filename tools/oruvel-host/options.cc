@@ -20,10 +20,11 @@ bool parseInt(const std::string& text, int& value) {
 }  // namespace
 
 std::string usage() {
-  return "usage: oruvel-host --root DIR --script FILE [options]\n"
+  return "usage: oruvel-host --root DIR [--script FILE] [options]\n"
          "\n"
          "Loads the Oruvel plug-in, calls its plugin_exec and drives it from a\n"
-         "script of commands (one per line; see README-script.md).\n"
+         "script of commands (one per line; see README-script.md), or, without\n"
+         "--script, interactively in the terminal (keys: see README.md).\n"
          "\n"
          "  --root DIR          folder under which every fixed path resolves (created\n"
          "                      when missing)\n"
@@ -43,6 +44,13 @@ std::string usage() {
          "                      plug-in runs goes to FILE (relative: under the root)\n"
          "  --title TEXT        the playing service's title (info 1)\n"
          "  --title2 TEXT       its second text (info 2)\n"
+         "  --player stub|real  stub: nothing plays, --title/--title2 answer the info\n"
+         "                      queries (default headless); real: streams play through\n"
+         "                      mpg123 (default interactive)\n"
+         "  --sound auto|on|off the real player's sound: on the sound device when\n"
+         "                      there is one (auto), or decode only (off)\n"
+         "  --clock virtual|real  virtual time moved by the script's wait (default\n"
+         "                      headless) or the wall clock (default interactive)\n"
          "  --help              this text\n";
 }
 
@@ -92,6 +100,17 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       if (!value(options.title)) return false;
     } else if (arg == "--title2") {
       if (!value(options.title2)) return false;
+    } else if (arg == "--player" || arg == "--sound" || arg == "--clock") {
+      std::string& into = arg == "--player" ? options.player
+                          : arg == "--sound" ? options.sound
+                                             : options.clock;
+      if (!value(into)) return false;
+      const char* allowed = arg == "--player" ? " stub real " : arg == "--sound" ? " auto on off " : " virtual real ";
+      if (into.empty() || into.find(' ') != std::string::npos ||
+          std::string(allowed).find(" " + into + " ") == std::string::npos) {
+        error = arg + " wants one of" + std::string(allowed) + "(not \"" + into + "\")";
+        return false;
+      }
     } else {
       error = "unknown option \"" + arg + "\"";
       return false;
@@ -102,11 +121,15 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
     error = "--root DIR is required (a folder for the plug-in's files)";
     return false;
   }
-  if (options.script.empty()) {
-    error = "--script FILE is required (use - for standard input)";
-    return false;
-  }
   return true;
+}
+
+bool realPlayer(const Options& options) {
+  return options.player.empty() ? interactive(options) : options.player == "real";
+}
+
+bool realClock(const Options& options) {
+  return options.clock.empty() ? interactive(options) : options.clock == "real";
 }
 
 }  // namespace oruvel_host
