@@ -9,24 +9,19 @@ import tempfile
 import time
 
 SCRIPT = os.environ.get("STANDIN_SCRIPT") or os.path.join(
-    os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "standin-directory",
-    "standin_directory.py")
+    os.path.dirname(os.path.abspath(__file__)), "../../tools/standin-directory/standin_directory.py")
 
 
 class StandIn:
-    """A running server on a free loopback port; stop() checks that SIGTERM
-    ends it promptly with status 0."""
+    """The server on a free loopback port, silent audio unless told otherwise."""
 
     def __init__(self, *options):
         self.dir = tempfile.TemporaryDirectory(prefix="standin-test-")
         self.address_file = os.path.join(self.dir.name, "address")
         self.log_file = os.path.join(self.dir.name, "requests.log")
         args = [sys.executable, SCRIPT, "--port", "0", "--address-file", self.address_file,
-                "--request-log", self.log_file]
-        if "--audio-dir" not in options:
-            args += ["--audio-dir", ""]
-        self.proc = subprocess.Popen(args + list(options), stdout=subprocess.PIPE,
-                                     stderr=subprocess.PIPE)
+                "--request-log", self.log_file, "--audio-dir", "", *options]
+        self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         deadline = time.monotonic() + 10
         while not os.path.exists(self.address_file):
             if self.proc.poll() is not None or time.monotonic() > deadline:
@@ -34,23 +29,19 @@ class StandIn:
             time.sleep(0.01)
         with open(self.address_file) as f:
             self.address_line = f.read()
-        host, port = self.address_line.strip().split(":")
-        self.host, self.port = host, int(port)
-
-    @property
-    def address(self):
-        return "%s:%d" % (self.host, self.port)
+        self.address = self.address_line.strip()
+        self.port = int(self.address.split(":")[1])
 
     def request_log(self):
         with open(self.log_file, "rb") as f:
             return f.read().splitlines()
 
-    def stop(self, timeout=5):
-        """SIGTERM; returns (exit code, seconds it took)."""
+    def stop(self):
+        """SIGTERM; (exit code or None when it hung, seconds it took)."""
         start = time.monotonic()
         self.proc.send_signal(signal.SIGTERM)
         try:
-            code = self.proc.wait(timeout)
+            code = self.proc.wait(5)
         except subprocess.TimeoutExpired:
             self.proc.kill()
             self.proc.wait()
@@ -64,47 +55,27 @@ class StandIn:
 class Response:
     def __init__(self, sock):
         self.sock = sock
-        self.rest = b""
-        head = b""
-        while b"\r\n\r\n" not in head:
-            data = sock.recv(4096)
-            if not data:
-                break
-            head += data
-        head, _, self.rest = head.partition(b"\r\n\r\n")
-        lines = head.decode("utf-8", "replace").split("\r\n")
-        self.status_line = lines[0]
-        parts = self.status_line.split(" ")
-        self.status = int(parts[1]) if len(parts) > 1 and parts[1].isdigit() else 0
+        self.file = sock.makefile("rb")
+        self.status_line = self.file.readline().decode().rstrip("\r\n")
+        self.status = int(self.status_line.split(" ")[1])
         self.headers = {}
-        for line in lines[1:]:
-            key, _, value = line.partition(":")
-            self.headers[key.strip().lower()] = value.strip()
+        for line in iter(self.file.readline, b"\r\n"):
+            key, _, value = line.decode("utf-8").partition(":")
+            self.headers[key.lower()] = value.strip()
 
-    def read(self, count=None):
-        """count bytes of body (fewer at the end), or everything."""
-        out = self.rest
-        while count is None or len(out) < count:
-            data = self.sock.recv(65536)
-            if not data:
-                break
-            out += data
-        if count is None:
-            self.rest = b""
-            return out
-        self.rest = out[count:]
-        return out[:count]
+    def read(self, count=-1):
+        return self.file.read(count)
 
     def close(self):
+        self.file.close()
         self.sock.close()
 
 
 def get(server, path, headers=(), timeout=5):
-    sock = socket.create_connection((server.host, server.port), timeout=timeout)
-    request = "GET %s HTTP/1.0\r\nHost: %s\r\n" % (path, server.address)
-    request += "".join("%s: %s\r\n" % h for h in headers) + "\r\n"
+    sock = socket.create_connection(("127.0.0.1", server.port), timeout=timeout)
     try:
-        sock.sendall(request.encode("latin-1"))
+        head = "".join("%s: %s\r\n" % h for h in headers)
+        sock.sendall(("GET %s HTTP/1.0\r\n%s\r\n" % (path, head)).encode("latin-1"))
         return Response(sock)
     except OSError:
         sock.close()
