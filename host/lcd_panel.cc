@@ -21,8 +21,6 @@ constexpr int kGraphicMode = 1;
 struct PanelState {
   std::mutex mutex;
   std::string node;
-  dev_t device = 0;
-  ino_t inode = 0;
   LcdPanel::Frame picture{};
   LcdPanel::Stats stats;
 };
@@ -34,8 +32,11 @@ PanelState& state() {
 }
 
 // Read without the lock on every write of the process: most writes are
-// not to the panel, and they should cost no more than this load.
+// not to the panel, and a signal handler's write must not wait for a lock
+// that the interrupted code holds.
 std::atomic<bool> g_installed{false};
+std::atomic<std::uint64_t> g_device{0};
+std::atomic<std::uint64_t> g_inode{0};
 
 }  // namespace
 
@@ -57,8 +58,8 @@ bool LcdPanel::install(const std::string& root) {
   ::close(fd);
   if (!written || !known) return false;
   s.node = node;
-  s.device = st.st_dev;
-  s.inode = st.st_ino;
+  g_device.store(static_cast<std::uint64_t>(st.st_dev));
+  g_inode.store(static_cast<std::uint64_t>(st.st_ino));
   s.stats = Stats();
   g_installed.store(true);
   return true;
@@ -121,9 +122,8 @@ bool LcdPanel::isPanelDescriptor(int fd) {
   if (!g_installed.load(std::memory_order_relaxed) || fd < 0) return false;
   struct stat st;
   if (::fstat(fd, &st) != 0) return false;
-  PanelState& s = state();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  return g_installed.load() && st.st_dev == s.device && st.st_ino == s.inode;
+  return static_cast<std::uint64_t>(st.st_ino) == g_inode.load() &&
+         static_cast<std::uint64_t>(st.st_dev) == g_device.load() && g_installed.load();
 }
 
 int LcdPanel::answerRequest(unsigned long request, const void* argument) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <string>
 
 #include "lcd/lcd_font.h"
@@ -38,10 +39,16 @@ TEST(LcdFont, TellingRowsOfTheCodePage437Layout) {
   EXPECT_EQ(glyphHex(0xDB), "FF FF FF FF FF FF FF FF");  // full block
 }
 
-TEST(LcdFont, EveryGlyphIsDrawnButTheThreeBlanks) {
+// All 256 codes are drawn, each in a shape of its own (a code drawn with
+// another code's glyph is a wrong character on the panel).
+TEST(LcdFont, EveryGlyphIsDrawnInItsOwnShapeButTheThreeBlanks) {
+  std::map<std::string, int> shapes;
   for (int code = 0; code < 256; ++code) {
     const bool blank = code == 0x00 || code == 0x20 || code == 0xFF;
     EXPECT_EQ(glyphBlank(code), blank) << "code 0x" << std::hex << code;
+    if (blank) continue;
+    auto [it, fresh] = shapes.emplace(glyphHex(code), code);
+    EXPECT_TRUE(fresh) << std::hex << "0x" << code << " looks like 0x" << it->second;
   }
 }
 

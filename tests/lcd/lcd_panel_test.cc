@@ -5,11 +5,9 @@
 
 #include <cerrno>
 #include <string>
-#include <vector>
 
 #include "host/lcd_panel.h"
 #include "lcd/lcd_display.h"
-#include "lcd/status_layout.h"
 #include "plugin/fs_root.h"
 #include "tests/support/temp_root.h"
 
@@ -26,25 +24,11 @@ struct InstalledPanel {
   std::string node() const { return root.at("/dev/dbox/lcd0"); }
 };
 
-// The digits of a plain PBM after its header.
-std::vector<int> pbmBits(const std::string& pbm, std::string& header) {
-  std::vector<int> bits;
-  std::size_t pos = 0;
-  for (int line = 0; line < 2; ++line) pos = pbm.find('\n', pos) + 1;
-  header = pbm.substr(0, pos);
-  for (; pos < pbm.size(); ++pos) {
-    if (pbm[pos] == '0' || pbm[pos] == '1') bits.push_back(pbm[pos] - '0');
-    else EXPECT_EQ(pbm[pos], '\n');
-  }
-  return bits;
-}
-
-TEST(LcdPanel, DisplayOpensThePanelQuietlyAndItsUpdateIsOneFrame) {
+TEST(LcdPanel, DisplayOpensThePanelQuietlyAndEachUpdateIsOneFrame) {
   InstalledPanel panel;
   testing::internal::CaptureStderr();
   CLCDDisplay lcd;  // as the plug-in builds it: the device under the root
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  EXPECT_TRUE(lcd.deviceOpen());
   LcdPanel::Stats s = LcdPanel::stats();
   EXPECT_EQ(s.clearRequests, 1);
   EXPECT_EQ(s.graphicRequests, 1);
@@ -54,33 +38,19 @@ TEST(LcdPanel, DisplayOpensThePanelQuietlyAndItsUpdateIsOneFrame) {
   lcd.draw_char(0, 0, 'A');
   lcd.draw_point(119, 63, 1);
   lcd.update();
+  lcd.update();
   s = LcdPanel::stats();
-  EXPECT_EQ(s.frames, 1);
+  EXPECT_EQ(s.frames, 2);
   EXPECT_EQ(s.partialWrites, 0);
   const LcdPanel::Frame frame = LcdPanel::picture();
   EXPECT_TRUE(std::equal(frame.begin(), frame.end(), lcd.pages()));
-  EXPECT_EQ(frame[0], 0x78);
   EXPECT_TRUE(LcdPanel::pixel(119, 63));
-  EXPECT_TRUE(LcdPanel::pixel(3, 0));   // the tip of the A
+  EXPECT_TRUE(LcdPanel::pixel(3, 0));  // the tip of the A
   EXPECT_FALSE(LcdPanel::pixel(0, 0));
-  EXPECT_FALSE(LcdPanel::pixel(120, 0));
   // The node holds the last picture too.
   const std::string onDisk = panel.root.read("/dev/dbox/lcd0");
   ASSERT_EQ(onDisk.size(), 960u);
   EXPECT_TRUE(std::equal(frame.begin(), frame.end(), reinterpret_cast<const unsigned char*>(onDisk.data())));
-
-  lcd.update();
-  EXPECT_EQ(LcdPanel::stats().frames, 2);  // one write per update, always whole
-  EXPECT_EQ(LcdPanel::stats().partialWrites, 0);
-}
-
-TEST(LcdPanel, StatusTextShowsOnThePanel) {
-  InstalledPanel panel;
-  CLCDDisplay lcd;
-  oruvel::layoutStatusText(lcd, "Oruvel V0.2 PLAY:Radio X - Song  RIP: lumoripper is not running.");
-  EXPECT_EQ(LcdPanel::stats().frames, 1);
-  for (int x = 0; x < 120; ++x)
-    for (int y = 0; y < 64; ++y) ASSERT_EQ(LcdPanel::pixel(x, y), lcd.pixel(x, y) == 1) << x << "," << y;
 }
 
 TEST(LcdPanel, OtherWritesAndRequestsOnThePanelAreCountedNotShown) {
@@ -92,9 +62,9 @@ TEST(LcdPanel, OtherWritesAndRequestsOnThePanelAreCountedNotShown) {
   ASSERT_EQ(::write(fd, frame, 960), 960);
   unsigned char part[100] = {0xFF};
   EXPECT_EQ(::write(fd, part, sizeof part), 100);
-  int text = 0;
-  EXPECT_EQ(::ioctl(fd, 4117, &text), 0);  // a mode other than graphic
-  errno = 0;
+  EXPECT_EQ(LcdPanel::picture()[959], 959 & 0xFF);  // the short write changed nothing
+  int textMode = 0;
+  EXPECT_EQ(::ioctl(fd, 4117, &textMode), 0);
   EXPECT_EQ(::ioctl(fd, 4117, nullptr), -1);
   EXPECT_EQ(errno, EFAULT);
   EXPECT_EQ(::ioctl(fd, 99), -1);
@@ -104,8 +74,6 @@ TEST(LcdPanel, OtherWritesAndRequestsOnThePanelAreCountedNotShown) {
   EXPECT_EQ(s.partialWrites, 1);
   EXPECT_EQ(s.otherRequests, 2);
   EXPECT_EQ(s.graphicRequests, 0);
-  EXPECT_EQ(LcdPanel::picture()[959], 959 & 0xFF);  // the short write changed nothing
-
   EXPECT_EQ(::ioctl(fd, 25), 0);  // clear
   EXPECT_EQ(LcdPanel::picture()[959], 0);
   ::close(fd);
@@ -119,15 +87,11 @@ TEST(LcdPanel, OtherDescriptorsReachTheKernel) {
   int pending = 0;
   EXPECT_EQ(::ioctl(pipeFds[0], FIONREAD, &pending), 0);
   EXPECT_EQ(pending, 5);
-  char buf[8] = {};
-  EXPECT_EQ(::read(pipeFds[0], buf, sizeof buf), 5);
-  EXPECT_STREQ(buf, "hello");
   ::close(pipeFds[0]);
   ::close(pipeFds[1]);
 
   // A 960-byte write to another file is an ordinary write.
-  const std::string other = panel.root.at("/tmp/other");
-  const int fd = ::open(other.c_str(), O_RDWR | O_CREAT, 0644);
+  const int fd = ::open(panel.root.at("/tmp/other").c_str(), O_RDWR | O_CREAT, 0644);
   ASSERT_GE(fd, 0);
   const std::string bytes(960, 'x');
   EXPECT_EQ(::write(fd, bytes.data(), bytes.size()), 960);
@@ -135,10 +99,10 @@ TEST(LcdPanel, OtherDescriptorsReachTheKernel) {
   EXPECT_EQ(errno, ENOTTY);
   ::close(fd);
   EXPECT_EQ(panel.root.read("/tmp/other"), bytes);
-  EXPECT_EQ(LcdPanel::stats().frames, 0);
-  EXPECT_EQ(LcdPanel::stats().clearRequests, 0);
   EXPECT_EQ(::write(-1, "x", 1), -1);
   EXPECT_EQ(errno, EBADF);
+  EXPECT_EQ(LcdPanel::stats().frames, 0);
+  EXPECT_EQ(LcdPanel::stats().clearRequests, 0);
 }
 
 TEST(LcdPanel, PictureAsPbm) {
@@ -149,14 +113,17 @@ TEST(LcdPanel, PictureAsPbm) {
   lcd.update();
   const std::string path = panel.root.at("/tmp/lcd.pbm");
   ASSERT_TRUE(LcdPanel::writePbm(path));
-  std::string header;
-  const std::vector<int> bits = pbmBits(testsupport::readFile(path), header);
-  EXPECT_EQ(header, "P1\n132 64\n");
+  const std::string pbm = testsupport::readFile(path);
+  const std::string header = "P1\n132 64\n";
+  ASSERT_EQ(pbm.substr(0, header.size()), header);
+  std::string bits;
+  for (std::size_t i = header.size(); i < pbm.size(); ++i)
+    if (pbm[i] != '\n') bits += pbm[i];
   ASSERT_EQ(bits.size(), 132u * 64u);
   for (int y = 0; y < 64; ++y)
     for (int x = 0; x < 132; ++x) {
-      const int expected = (x >= 112 && x < 120 && y < 8) || (x == 5 && y == 40);
-      ASSERT_EQ(bits[y * 132 + x], expected) << x << "," << y;
+      const bool lit = (x >= 112 && x < 120 && y < 8) || (x == 5 && y == 40);
+      ASSERT_EQ(bits[y * 132 + x], lit ? '1' : '0') << x << "," << y;
     }
   EXPECT_FALSE(LcdPanel::writePbm(panel.root.at("/no/such/dir/lcd.pbm")));
 }
@@ -164,9 +131,9 @@ TEST(LcdPanel, PictureAsPbm) {
 TEST(LcdPanel, WithoutThePanelTheDeviceIsMissingAgain) {
   testsupport::TempRoot root;
   EXPECT_FALSE(LcdPanel::install(""));  // never the machine's own /dev
-  EXPECT_FALSE(LcdPanel::installed());
   ASSERT_TRUE(LcdPanel::install(root.path()));
   LcdPanel::uninstall();
+  EXPECT_FALSE(LcdPanel::installed());
   EXPECT_FALSE(root.exists("/dev/dbox/lcd0"));
   oruvel::setFsRoot(root.path());
   testing::internal::CaptureStderr();
