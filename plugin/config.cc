@@ -48,8 +48,10 @@ std::vector<const char*> tooLongKeys;
 
 void noteTooLong(const char* name, bool tooLong) {
   auto it = std::find(tooLongKeys.begin(), tooLongKeys.end(), name);
-  if (tooLong && it == tooLongKeys.end()) tooLongKeys.push_back(name);
-  if (!tooLong && it != tooLongKeys.end()) tooLongKeys.erase(it);
+  if (tooLong && it == tooLongKeys.end())
+    tooLongKeys.push_back(name);
+  else if (!tooLong && it != tooLongKeys.end())
+    tooLongKeys.erase(it);
 }
 
 // Reads one whole line, newline included when there is one.
