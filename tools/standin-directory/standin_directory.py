@@ -115,7 +115,7 @@ class Handler(BaseHTTPRequestHandler):
     def do_GET(self):
         try:
             self._route()
-        except (BrokenPipeError, ConnectionResetError, socket.timeout):
+        except OSError:   # the client went away (or was cut off) mid-answer
             self.close_connection = True
 
     def _route(self):
@@ -394,9 +394,12 @@ def parse_options(argv):
 
 def main(argv):
     opts = parse_options(argv)
+    stop = threading.Event()
+    for sig in (signal.SIGTERM, signal.SIGINT):
+        signal.signal(sig, lambda *_: stop.set())
     try:
         catalogue = cat.Catalogue.load(opts.catalogue)
-    except (OSError, cat.CatalogueError) as e:
+    except (OSError, UnicodeDecodeError, cat.CatalogueError) as e:
         sys.stderr.write("standin_directory: cannot read the catalogue: %s\n" % e)
         return 2
     try:
@@ -404,14 +407,18 @@ def main(argv):
     except OSError as e:
         sys.stderr.write("standin_directory: cannot listen on 127.0.0.1:%d: %s\n" % (opts.port, e))
         return 2
-    stop = threading.Event()
-    for sig in (signal.SIGTERM, signal.SIGINT):
-        signal.signal(sig, lambda *_: stop.set())
-    serving = threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True)
-    serving.start()
     if opts.address_file:
-        write_address_file(opts.address_file, server.address)
-    print(server.address, flush=True)
+        try:
+            write_address_file(opts.address_file, server.address)
+        except OSError as e:
+            sys.stderr.write("standin_directory: cannot write the address file: %s\n" % e)
+            server.server_close()
+            return 2
+    threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True).start()
+    try:
+        print(server.address, flush=True)
+    except OSError:
+        pass   # nobody reads standard output; the address file has it
     while not stop.wait(0.2):
         pass
     server.stopping.set()
