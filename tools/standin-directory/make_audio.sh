@@ -54,7 +54,9 @@ for kbps in "${rates[@]}"; do
     8|16|24|144) resample=22.05 ;;   # only the half sample rates have these
     *) resample=44.1 ;;
   esac
-  lame --quiet --nores -t --cbr -b "$kbps" -m m --resample "$resample" "$work/loop.wav" "$work/out.mp3"
-  mv "$work/out.mp3" "$out"
+  # written beside its final name, so the rename is atomic for a running server
+  part="$dir/.tone-$kbps.mp3.$$"
+  lame --quiet --nores -t --cbr -b "$kbps" -m m --resample "$resample" "$work/loop.wav" "$part"
+  mv "$part" "$out"
 done
 echo "audio loops in $dir"
