@@ -1,12 +1,23 @@
 #!/usr/bin/env bash
-# Writes a demo root: configuration, genre file and a local station file.
-# make-demo-root.sh ROOT BUILD_DIR
+# Writes a demo root for the desktop host: the configuration (RIPPER the
+# built lumoripper, RIPDIR under the root), a genre file and a local station
+# file; the favourites file is created empty and kept between runs.
+#   make-demo-root.sh ROOT BUILD_DIR [DIRECTORY_HOST:PORT]
 set -euo pipefail
-root=$1; build=$(cd "$2" && pwd)
+if [ $# -lt 2 ]; then
+  echo "usage: make-demo-root.sh ROOT BUILD_DIR [DIRECTORY_HOST:PORT]" >&2
+  exit 2
+fi
+mkdir -p "$1"
+root=$(cd "$1" && pwd)
+build=$(cd "$2" && pwd)
+directory=${3:-localhost:8370}
+ripper=$build/tools/lumoripper/lumoripper
+[ -x "$ripper" ] || echo "make-demo-root: note: $ripper is not built yet" >&2
 conf=$root/var/tuxbox/config/oruvel
 mkdir -p "$conf" "$root/tmp" "$root/dev/dbox" "$root/music"
 cat >"$conf/oruvel.conf" <<CONF
-RIPPER=$build/tools/lumoripper/lumoripper
+RIPPER=$ripper
 RIPDIR=$root/music
 STATIONSFILE=$conf/stations.xml
 MYSTATIONFILE=$conf/lumostations.xml
@@ -31,14 +42,18 @@ cat >"$conf/genre.xml" <<'GENRES'
 <genre name="Soul"></genre>
 </genrelist>
 GENRES
-[ -e "$conf/stations.xml" ] || cat >"$conf/stations.xml" <<STATIONS
+# Local stations: two lines each, the name and the tune-in address (only
+# the id counts; the directory host is the one the plug-in talks to).
+cat >"$conf/stations.xml" <<STATIONS
+<?xml version="1.0" encoding="UTF-8"?>
 <stations>
-<station name="Oruvel Demo Jazz"
-url="http://localhost/sbin/tunein-station.pls?id=1001&amp;filename=playlist.pls"/>
-<station name="Oruvel Demo Rock"
-url="http://localhost/sbin/tunein-station.pls?id=2001&amp;filename=playlist.pls"/>
+<station name="Smooth Harbour Jazz"
+url="http://$directory/sbin/tunein-station.pls?id=1201&amp;filename=playlist.pls"/>
+<station name="Radio Kestrel Rock"
+url="http://$directory/sbin/tunein-station.pls?id=1001&amp;filename=playlist.pls"/>
 </stations>
 STATIONS
-touch "$conf/lumostations.xml"
+[ -e "$conf/lumostations.xml" ] || : >"$conf/lumostations.xml"
 # A still picture stands in for the receiver's MPEG I-frame.
 [ -e "$conf/radio.mvi" ] || printf 'oruvel still picture\n' >"$conf/radio.mvi"
+echo "$root"
