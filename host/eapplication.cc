@@ -173,5 +173,5 @@ void eTimer::fire() {
     order_ = ++app_->timerStarts_;
   }
   // The handler may restart, stop or even delete this timer.
-  timeout.emit();
+  SigC::emitGuarded(timeout);
 }

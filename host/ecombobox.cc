@@ -23,7 +23,7 @@ void eComboBox::setCurrent(const eListBoxEntryText* entry, bool sendSignal) {
   current_ = chosen;
   setText(chosen ? chosen->getText() : eString());
   if (chosen) list_->setCurrent(chosen, false);
-  if (sendSignal) selchanged.emit(chosen);
+  if (sendSignal) SigC::emitGuarded(selchanged, chosen);
 }
 
 bool eComboBox::keyDown(eKey key) {
@@ -50,13 +50,13 @@ bool eComboBox::keyDown(eKey key) {
       } else {
         invalidate();
       }
-      selchanged.emit(chosen);
+      SigC::emitGuarded(selchanged, chosen);
       return true;
     }
     case eKey::exit:
       open_ = false;
       invalidate();
-      selchanged.emit(nullptr);
+      SigC::emitGuarded(selchanged, nullptr);
       return true;
     default:
       return true;

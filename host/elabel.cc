@@ -21,7 +21,7 @@ void eButton::setShortcutPixmap(const eString& colour) {
 
 bool eButton::keyDown(eKey key) {
   if (key != eKey::ok) return false;
-  selected.emit();
+  SigC::emitGuarded(selected);
   return true;
 }
 

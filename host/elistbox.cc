@@ -153,9 +153,9 @@ void eListBox<eListBoxEntryText>::setCurrent(const eListBoxEntryText* entry, boo
 }
 
 void eListBox<eListBoxEntryText>::emitChosen(eListBoxEntry* entry) {
-  selected.emit(static_cast<eListBoxEntryText*>(entry));
+  SigC::emitGuarded(selected, static_cast<eListBoxEntryText*>(entry));
 }
 
 void eListBox<eListBoxEntryText>::emitHighlighted(eListBoxEntry* entry) {
-  selchanged.emit(static_cast<eListBoxEntryText*>(entry));
+  SigC::emitGuarded(selchanged, static_cast<eListBoxEntryText*>(entry));
 }

@@ -31,7 +31,7 @@ bool eTextInputField::typeText(const eString& text) {
 void eTextInputField::setEditing(bool editing) {
   editing_ = editing;
   invalidate();
-  selected.emit();
+  SigC::emitGuarded(selected);
 }
 
 bool eTextInputField::keyDown(eKey key) {

@@ -236,7 +236,7 @@ bool eWindow::keyDown(eKey key) {
       auto* button = dynamic_cast<eButton*>(w);
       if (button && button->getShortcut() == colour &&
           button->isShownItselfAll(this)) {
-        button->selected.emit();
+        SigC::emitGuarded(button->selected);
         return true;
       }
     }

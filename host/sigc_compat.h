@@ -3,6 +3,8 @@
 // widgets and the plug-in use, mapped onto libsigc++-2.0.
 #include <sigc++/sigc++.h>
 
+#include <utility>
+
 namespace SigC {
 
 using Object = sigc::trackable;
@@ -22,6 +24,14 @@ auto slot(T& object, R (C::*member)(A...)) {
 template <class R, class... A>
 auto slot(R (*function)(A...)) {
   return sigc::ptr_fun(function);
+}
+
+// Emits through a copy of the signal, which shares its connections: the
+// object owning the signal may be deleted by one of the slots.
+template <class Signal, class... A>
+void emitGuarded(const Signal& signal, A&&... args) {
+  Signal emission = signal;
+  emission.emit(std::forward<A>(args)...);
 }
 
 }  // namespace SigC

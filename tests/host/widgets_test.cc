@@ -263,7 +263,14 @@ TEST_F(Widgets, WindowDeletesItsChildrenAndForgetsDeletedFocus) {
   EXPECT_EQ(window->getFocus(), nullptr);
   EXPECT_EQ(window->getChildren().size(), 1u);
   EXPECT_EQ(window->findByName("x"), nullptr);
-  delete window;
+  // A button may be deleted by the handler of its own signal.
+  auto* once = new Tracked(window, gone);
+  once->setShortcut("red");
+  once->selected.connect([&] { delete once; });
+  window->keyDown(eKey::red);
   EXPECT_EQ(gone, 2);
+  EXPECT_EQ(window->getChildren().size(), 1u);
+  delete window;
+  EXPECT_EQ(gone, 3);
   for (eWidget* w : eApp->windows()) EXPECT_NE(w, window);
 }
