@@ -53,35 +53,4 @@ TEST(IcyClient, StopFromAnotherThreadEndsTheRunPromptly) {
   EXPECT_GT(got.audio.size(), 3000u);
 }
 
-TEST(IcyClient, EachWayAConnectionEndsIsToldApart) {
-  testsupport::TempRoot root;
-  RadioServer server(root.path() + "/server");
-  server.plan("short", R"({"status_line": "ICY 200 OK", "metaint": 100, "segments": [["T", 250]]})");
-  server.plan("gone", R"({"status_line": "HTTP/1.0 404 Not Found"})");
-  server.plan("quiet", R"({"segments": [["T", 500]], "stalls": [200]})");
-
-  icy::Client client(icy::ClientOptions{5, 1, 5, "test"});
-  Collected got;
-  collect(client, got);
-  icy::Result closed = client.run(server.url("short"));
-  EXPECT_EQ(closed.outcome, icy::Outcome::Closed) << closed.message;
-  EXPECT_EQ(got.audio, server.sent("short"));
-  EXPECT_EQ(got.titles, std::vector<std::string>{"T"});
-  EXPECT_EQ(got.headers.at(0).statusLine, "ICY 200 OK");
-
-  got = {};
-  icy::Result gone = client.run(server.url("gone"));
-  EXPECT_EQ(gone.outcome, icy::Outcome::HttpError);
-  EXPECT_EQ(gone.status, 404);
-  EXPECT_TRUE(got.headers.empty());  // a refusal is not a stream
-  EXPECT_TRUE(got.audio.empty());
-
-  icy::Result stalled = client.run(server.url("quiet"));
-  EXPECT_EQ(stalled.outcome, icy::Outcome::Stalled) << stalled.message;
-  EXPECT_EQ(stalled.audioBytes, 200u);
-
-  EXPECT_EQ(client.run("http://127.0.0.1:1/").outcome, icy::Outcome::ConnectFailed);
-  EXPECT_EQ(client.run("ftp://127.0.0.1/x").outcome, icy::Outcome::BadUrl);
-}
-
 }  // namespace

@@ -20,7 +20,6 @@ TEST(FileNames, SafeNameKeepsNamesInsideTheFolderAndVisible) {
   EXPECT_EQ(safeName("line\nbreak\r\x01\x7f\ttab"), "line break tab");
   EXPECT_EQ(safeName(std::string("nul\0byte", 8)), "nul byte");
   EXPECT_EQ(safeName("trailing dots...  "), "trailing dots");
-  EXPECT_EQ(safeName("Caf\xc3\xa9 Rock 'n' Roll; Pt. 2"), "Caf\xc3\xa9 Rock 'n' Roll; Pt. 2");
   for (const char* nothing : {"", "..", " ", "\n\t", "."}) EXPECT_EQ(safeName(nothing), "") << nothing;
 }
 
@@ -34,21 +33,9 @@ TEST(FileNames, SafeNameLengthBoundNeverSplitsACharacter) {
   EXPECT_EQ(safeName("abc def", 4), "abc");
 }
 
-TEST(FileNames, ExtensionFollowsTheContentType) {
-  EXPECT_EQ(extensionFor("audio/mpeg"), ".mp3");
-  EXPECT_EQ(extensionFor("audio/aacp"), ".aac");
-  EXPECT_EQ(extensionFor("audio/aac"), ".aac");
-  EXPECT_EQ(extensionFor("application/ogg"), ".ogg");
-  EXPECT_EQ(extensionFor("audio/ogg"), ".ogg");
-  EXPECT_EQ(extensionFor("text/html"), ".bin");
-  EXPECT_EQ(extensionFor(""), ".bin");
-}
-
 TEST(FileNames, HostOfUrl) {
-  EXPECT_EQ(hostOf("http://radio.example.org:8000/live?x=1"), "radio.example.org");
-  EXPECT_EQ(hostOf("https://user:pw@host/x"), "host");
+  EXPECT_EQ(hostOf("https://user:pw@radio.example.org:8000/live?x=1"), "radio.example.org");
   EXPECT_EQ(hostOf("http://[::1]:8000/"), "::1");
-  EXPECT_EQ(hostOf("http://h"), "h");
   EXPECT_EQ(hostOf("no scheme"), "");
 }
 

@@ -6,13 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 #include <set>
 
 #include "tests/lumoripper/ripper_harness.h"
 #include "tests/support/temp_root.h"
 
 using rippertest::filesIn;
+using rippertest::hasShape;
 using rippertest::RadioServer;
 using rippertest::RipperProcess;
 using rippertest::runRipper;
@@ -88,33 +88,21 @@ TEST(Lumoripper, OldStyleIcyAnswerWithAwkwardTitles) {
   EXPECT_EQ(sent.size(), 2500u);
 }
 
-TEST(Lumoripper, StreamWithoutMetadataIsOneFileNamedByHostAndTime) {
+TEST(Lumoripper, RedirectsToAStreamWithoutMetadataMakeOneFileByHostAndTime) {
   TempRoot root;
   RadioServer server(root.path() + "/server");
   server.plan("plain", R"({"content_type": "application/ogg", "segments": [["x", 20000]]})");
+  server.plan("hop1", R"({"redirect": "/hop2"})");
+  server.plan("hop2", R"({"redirect": ")" + server.url("plain") + R"("})");
+  server.plan("loop", R"({"redirect": "/loop"})");
   std::string dir = root.path() + "/new/deeper/music";  // created on the way
-  auto run = runRipper(root, args(server.url("plain"), dir));
+  auto run = runRipper(root, args(server.url("hop1"), dir));
   EXPECT_EQ(run.status, 0) << run.err;
   auto files = filesIn(dir + "/127.0.0.1");
   ASSERT_EQ(files.size(), 1u);
-  EXPECT_TRUE(std::regex_match(files[0], std::regex(R"(127\.0\.0\.1 \d{4}-\d\d-\d\d \d\d-\d\d-\d\d\.ogg)")))
-      << files[0];
+  EXPECT_TRUE(hasShape(files[0], "127.0.0.1 ####-##-## ##-##-##.ogg")) << files[0];
   EXPECT_EQ(readFile(dir + "/127.0.0.1/" + files[0]), server.sent("plain"));
-  expectNoRunFiles(root);
-}
 
-TEST(Lumoripper, FollowsRedirectsButNotEndlessly) {
-  TempRoot root;
-  RadioServer server(root.path() + "/server");
-  server.plan("s", R"({"metaint": 100, "segments": [["Song", 300]]})");
-  server.plan("hop1", R"({"redirect": "/hop2"})");
-  server.plan("hop2", R"({"redirect": ")" + server.url("s") + R"("})");
-  std::string dir = root.path() + "/music";
-  auto run = runRipper(root, args(server.url("hop1"), dir));
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(readFile(dir + "/127.0.0.1/Song (partial).mp3"), server.sent("s"));
-
-  server.plan("loop", R"({"redirect": "/loop"})");
   auto loop = runRipper(root, args(server.url("loop"), dir));
   EXPECT_EQ(loop.status, 1);
   EXPECT_NE(loop.err.find("redirect"), std::string::npos) << loop.err;
@@ -204,9 +192,14 @@ TEST(Lumoripper, ReconnectsAfterDropsAndShowsItInTheProgressLine) {
   ASSERT_EQ(status, 0) << ripper.err();
   EXPECT_TRUE(sawFile) << ripper.err();
   bool sawReconnect = false;
-  const std::regex shape(R"((reconnecting \(\d/3\) )?\d\d:\d\d \d+(\.\d)?(KB|MB) (A|B|127\.0\.0\.1))");
+  auto wellFormed = [](const std::string& l) {
+    for (std::string prefix : {"", "reconnecting (#/3) "})
+      for (std::string title : {"A", "B", "127.0.0.1"})
+        if (hasShape(l, prefix + "##:## +KB " + title) || hasShape(l, prefix + "##:## +.#MB " + title)) return true;
+    return false;
+  };
   for (const auto& l : lines) {
-    EXPECT_TRUE(std::regex_match(l, shape)) << "[" << l << "]";
+    EXPECT_TRUE(wellFormed(l)) << "[" << l << "]";
     if (l.rfind("reconnecting (1/3)", 0) == 0) sawReconnect = true;
   }
   EXPECT_TRUE(sawReconnect) << ripper.err();
@@ -242,7 +235,7 @@ TEST(Lumoripper, SigtermKeepsThePartialTrackAndCleansUp) {
     // The PID file's first word is the ripper's process ID.
     std::string pid = root.read("/tmp/lumopid");
     EXPECT_EQ(pid.substr(0, pid.find_first_of(" \n")), std::to_string(ripper.pid()));
-    EXPECT_TRUE(std::regex_match(root.read("/tmp/lumorip"), std::regex(R"(\d\d:\d\d \d+KB (One|Two))")))
+    EXPECT_TRUE(hasShape(root.read("/tmp/lumorip"), "##:## +KB Two"))
         << root.read("/tmp/lumorip");
 
     ripper.signal(sig);

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "tests/lumoripper/ripper_harness.h"
 #include "tests/support/temp_root.h"
 
@@ -49,7 +47,7 @@ TEST(Recorder, HeldStartGoesToTheFirstTitleAndGapsKeepPartial) {
   EXPECT_EQ(files[1], "Fourth.mp3");
   EXPECT_EQ(files[2], "Second (partial).mp3");
   EXPECT_EQ(files[3], "Third (partial).mp3");
-  EXPECT_TRUE(std::regex_match(files[4], std::regex(R"(host\.example \d{4}-\d\d-\d\d \d\d-\d\d-\d\d \(partial\)\.mp3)")))
+  EXPECT_TRUE(rippertest::hasShape(files[4], "host.example ####-##-## ##-##-## (partial).mp3"))
       << files[4];
   EXPECT_EQ(readFile(dir + "/First (partial).mp3"), "pre-one");
   EXPECT_EQ(readFile(dir + "/Second (partial).mp3"), "two+");
@@ -84,14 +82,6 @@ TEST(Recorder, UntitledAudioIsNeverDropped) {
   ASSERT_TRUE(r.finish());
   EXPECT_EQ(r.totalBytes(), Recorder::kMaxHeld + chunk.size() + 1);
   EXPECT_EQ(readFile(root2.path() + "/Big/Late (partial).mp3"), "L");
-}
-
-TEST(Recorder, StationFolderThatCannotBeMadeIsAnError) {
-  testsupport::TempRoot root;
-  testsupport::writeFile(root.path() + "/Taken", "a file, not a folder");
-  Recorder r(root.path(), "h");
-  EXPECT_FALSE(r.headers(info("Taken", 0)));
-  EXPECT_NE(r.error().find("Taken"), std::string::npos);
 }
 
 }  // namespace

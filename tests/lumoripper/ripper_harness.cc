@@ -1,5 +1,7 @@
 #include "tests/lumoripper/ripper_harness.h"
 
+#include "tests/support/host_run.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -132,10 +134,27 @@ void RipperProcess::signal(int sig) const {
 
 std::string RipperProcess::err() const { return testsupport::readFile(errPath_); }
 
-RipperRun runRipper(const testsupport::TempRoot& root, const std::vector<std::string>& args, double seconds) {
-  RipperProcess p(root, args);
-  int status = p.wait(seconds);
-  return {status, p.err()};
+RipperRun runRipper(const testsupport::TempRoot& root, const std::vector<std::string>& args, int seconds) {
+  std::vector<std::string> argv{ripperBinary()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  auto r = testsupport::runProgram(argv, "", seconds, {"ORUVEL_ROOT=" + root.path()});
+  return {r.exitCode, r.err};
+}
+
+bool hasShape(const std::string& text, const std::string& pattern) {
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  std::size_t t = 0;
+  for (char p : pattern) {
+    if (p == '#' || p == '+') {
+      if (t >= text.size() || !digit(text[t])) return false;
+      ++t;
+      if (p == '+')
+        while (t < text.size() && digit(text[t])) ++t;
+    } else if (t >= text.size() || text[t++] != p) {
+      return false;
+    }
+  }
+  return t == text.size();
 }
 
 std::vector<std::string> filesIn(const std::string& dir) {

@@ -60,11 +60,15 @@ struct RipperRun {
   std::string err;
 };
 RipperRun runRipper(const testsupport::TempRoot& root, const std::vector<std::string>& args,
-                    double seconds = 30);
+                    int seconds = 30);
 
 // Polls until `done` holds or `seconds` pass.
 template <typename F>
 bool waitFor(F done, double seconds);
+
+// Whether `text` has the shape of `pattern`: "#" is one digit, "+" one or
+// more digits, anything else stands for itself.
+bool hasShape(const std::string& text, const std::string& pattern);
 
 // Files directly in `dir`, sorted by name.
 std::vector<std::string> filesIn(const std::string& dir);
