@@ -1,0 +1,82 @@
+// What the receiver's processor must produce byte for byte the same as the
+// desktop's: the LCD pages for every character code, the favourite record,
+// and the keys and fields of lists read from files. The expected digests
+// were taken on x86-64; the PowerPC build (32-bit, big-endian, unsigned
+// char) runs the same test under qemu.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "directory/favourites.h"
+#include "directory/genre_list.h"
+#include "directory/station_list.h"
+#include "lcd/lcd_display.h"
+#include "lcd/status_layout.h"
+#include "tests/support/temp_root.h"
+
+namespace {
+
+// FNV-1a, 64 bits: the same value from the same bytes on every processor.
+std::uint64_t digest(const void* data, std::size_t size, std::uint64_t h = 1469598103934665603ull) {
+  const unsigned char* p = static_cast<const unsigned char*>(data);
+  for (std::size_t i = 0; i < size; ++i) h = (h ^ p[i]) * 1099511628211ull;
+  return h;
+}
+std::uint64_t digest(const std::string& s, std::uint64_t h = 1469598103934665603ull) {
+  return digest(s.data(), s.size(), h);
+}
+
+TEST(ReceiverBytes, LcdPagesForEveryCharacterCode) {
+  testsupport::TempRoot root;
+  testing::internal::CaptureStderr();  // no device here: drawn in memory only
+  CLCDDisplay lcd(root.at("/dev/dbox/lcd0"));
+  testing::internal::GetCapturedStderr();
+  // All 256 codes, 98 a screen, codes above 127 included (signed or
+  // unsigned char must not matter), then drawing at odd, clipped places.
+  std::uint64_t h = digest("", 0);
+  for (int start = 0; start < 256; start += 98) {
+    std::string text;
+    for (int c = start; c < start + 98; ++c) text += static_cast<char>(c & 0xFF);
+    oruvel::layoutStatusText(lcd, text);
+    h = digest(lcd.pages(), CLCDDisplay::kPageBytes, h);
+  }
+  lcd.draw_string(-3, 60, "\xE9\x80\xFF\x01 clipped");
+  lcd.draw_char(116, -4, static_cast<char>(0xDB));
+  lcd.draw_point(5, 5, 2);
+  lcd.update();
+  h = digest(lcd.pages(), CLCDDisplay::kPageBytes, h);
+  EXPECT_EQ(h, 0xb78988d1625a8b49ull) << std::hex << "digest 0x" << h;
+}
+
+TEST(ReceiverBytes, FavouriteRecordAndListKeys) {
+  setenv("ORUVEL_DIRECTORY", "dir.test:8370", 1);
+  testsupport::TempRoot root;
+  std::string records;
+  for (int i = 0; i < 300; ++i)
+    records += oruvel::favouriteRecord("St\xE4tion " + std::to_string(i), std::to_string(1000 + i));
+  std::uint64_t h = digest(records);
+  root.write("/fav.xml", records);
+  ASSERT_TRUE(oruvel::readLocalStations(root.at("/fav.xml").c_str()));
+  ASSERT_EQ(AnzahlNETElemente, 300);
+  for (int key : {1, 2, 150, 299, 300}) {
+    NET_Element_ermitteln(key, AnzahlNETElemente);
+    h = digest(std::to_string(key) + net_anker->name + "|" + net_anker->id, h);
+  }
+
+  std::string genres;
+  for (int i = 0; i < 40; ++i) genres += "<genre name=\"G\xFC" + std::to_string(i) + "\"/>\n";
+  root.write("/genre.xml", genres);
+  std::string announced;
+  ASSERT_TRUE(oruvel::readGenreList(root.at("/genre.xml").c_str(), [&](const char* name, int key) {
+    announced += std::to_string(key) + "=" + name + ";";
+  }));
+  h = digest(announced, h);
+  EXPECT_EQ(AnzahlGenreElemente, 42);
+  EXPECT_EQ(h, 0xb46624c90c68d17dull) << std::hex << "digest 0x" << h;
+  unsetenv("ORUVEL_DIRECTORY");
+  RemoveList();
+}
+
+}  // namespace
