@@ -169,6 +169,7 @@ class StreamPlayer::Session {
     ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
     fd_ = fds[1];
     pid_ = pid;
+    logLine("decoder " + command[0] + " started (PID " + std::to_string(pid) + ")");
     std::lock_guard<std::mutex> lock(player_.mutex_);
     player_.status_.decoderPid = pid;
     ++player_.status_.version;
