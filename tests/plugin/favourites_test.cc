@@ -7,7 +7,7 @@
 namespace {
 
 using namespace directorytest;
-using Strings = std::vector<std::string>;
+using Strings = Lines;
 
 // Jazz (key 5 of Rock, Metal, Jazz): 1201 Smooth Harbour Jazz, 1202 Blue
 // Note Café Lounge, ..., 1205 Midnight Swing Club.
@@ -34,10 +34,10 @@ TEST(Favourites, SavedStationsAreReadBackInSavingOrderAndTuneIn) {
                 record(s, "Smooth Harbour Jazz", "1201"));
   auto d = mainDumps(r.out);
   ASSERT_GE(d.size(), 2u);
-  EXPECT_EQ(stationEntries(d[0]), (Strings{"entry key=0 \"[leave listbox]\"",
-                                           "entry key=1 \"Midnight Swing Club\"",
-                                           "entry key=2 \"Smooth Harbour Jazz\"",
-                                           "entry key=3 \"Smooth Harbour Jazz\""}));
+  EXPECT_EQ(stationEntries(d[0]), (Strings{"key=0 \"[leave listbox]\"",
+                                           "key=1 \"Midnight Swing Club\"",
+                                           "key=2 \"Smooth Harbour Jazz\"",
+                                           "key=3 \"Smooth Harbour Jazz\""}));
   EXPECT_EQ(listStatus(d[0]),
             "building list finsihed [3].   genre: local: lumostations.xml   bitrate: 0");
   // A saved station tunes in through the id of its saved address.

@@ -7,7 +7,7 @@
 namespace {
 
 using namespace directorytest;
-using Strings = std::vector<std::string>;
+using Strings = Lines;
 
 const std::string kPrefix = "4096:0:0:0:0:0:0:0:0:0:";
 
@@ -23,7 +23,7 @@ TEST(TuneIn, OkOnAStationResolvesItsStream) {
   ASSERT_GE(d.size(), 2u);
   const std::string url = s.streamUrl("1101");  // the first of its two File lines
   EXPECT_EQ(stationInfo(d[0]), "(2) Iron Anvil Radio");
-  EXPECT_EQ(focused(d[0]), "eButton:play");
+  EXPECT_TRUE(focusedAt(d[0], kPlay));
   EXPECT_EQ(playStatus(d[0]), url);
   EXPECT_EQ(ripStatus(d[0]), s.paths.ripper + " " + url + " -d " + s.paths.ripdir);
   EXPECT_EQ(s.idsRequested(), (Strings{"1101"}));
@@ -58,7 +58,7 @@ TEST(TuneIn, LeaveListboxResolvesNothing) {
   ASSERT_GE(d.size(), 2u);
   EXPECT_EQ(stationInfo(d[1]), " ");
   EXPECT_EQ(listStatus(d[1]), " ");
-  EXPECT_EQ(focused(d[1]), "eComboBox");
+  EXPECT_TRUE(focusedAt(d[1], kGenreCombo));
   EXPECT_EQ(s.idsRequested(), Strings{});
 }
 
@@ -80,7 +80,7 @@ TEST(TuneIn, PlaylistsThatCannotBeReadAreReportedAndPlayKeepsTheEarlierStream) {
   auto d = mainDumps(r.out);
   ASSERT_GE(d.size(), 3u);
   EXPECT_EQ(stationInfo(d[0]), "playlist could not be read. please select another stream.");
-  EXPECT_EQ(focused(d[0]), "eListBox");
+  EXPECT_TRUE(focusedAt(d[0], kStationList));
   EXPECT_EQ(stationInfo(d[1]), "playlist could not be read. please select another stream.");
   EXPECT_EQ(ripStatus(d[1]), s.paths.ripper + " " + s.streamUrl("1") + " -d " + s.paths.ripdir)
       << "the label keeps the last resolved station";
