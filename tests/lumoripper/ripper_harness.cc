@@ -26,7 +26,12 @@ namespace fs = std::filesystem;
 namespace rippertest {
 
 const char* serverScript() { return ICY_TEST_SERVER; }
-const char* ripperBinary() { return LUMORIPPER_BIN; }
+// ORUVEL_TEST_LUMORIPPER runs another build, or a renamed copy that plug-in
+// tests running elsewhere on the machine cannot stop by process name.
+const char* ripperBinary() {
+  const char* other = std::getenv("ORUVEL_TEST_LUMORIPPER");
+  return other && *other ? other : LUMORIPPER_BIN;
+}
 
 RadioServer::RadioServer(const std::string& logDir) : logDir_(logDir) {
   fs::create_directories(logDir_);
