@@ -45,7 +45,10 @@ def cp437_char(code):
 
 def load_psf(path):
     """Returns (glyph bytes, {codepoint: glyph index}) of an 8x8 psf font."""
-    data = open(path, "rb").read()
+    try:
+        data = open(path, "rb").read()
+    except OSError as err:
+        sys.exit(f"{path}: {err.strerror}; unpack console-setup-linux and pass --fonts (see --help)")
     if path.endswith(".gz"):
         data = gzip.decompress(data)
     table = {}
@@ -167,7 +170,8 @@ def write_source(font, out_path, font_paths):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--fonts", default=DEFAULT_FONT_DIR,
                         help="folder holding " + " and ".join(FONT_FILES))
     parser.add_argument("--overrides", default=os.path.join(HERE, "glyph_overrides.txt"))
