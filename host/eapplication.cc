@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -79,6 +80,18 @@ void eApplication::advance(std::int64_t ms) {
     std::int64_t next = msToNextTimer();
     std::int64_t wait = next >= 0 ? std::min(left, std::max<std::int64_t>(next, 1)) : left;
     std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+  }
+}
+
+void eApplication::idle() {
+  const std::int64_t next = msToNextTimer();
+  if (next >= 0) {
+    advance(next);
+    return;
+  }
+  if (eWidget* window = runningWindow()) {
+    std::fprintf(stderr, "host: a window waits for input but nothing can deliver it; closing it\n");
+    window->close(-1);
   }
 }
 

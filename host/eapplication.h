@@ -64,10 +64,17 @@ class HOST_API eApplication {
     while (!done()) {
       processTimers();
       if (done()) break;
-      if (frontend_) frontend_->poll();
+      if (frontend_)
+        frontend_->poll();
+      else
+        idle();
       processTimers();
     }
   }
+  // Without a front end only timers can end a loop: waits for the next
+  // one; with none left the running window is closed with -1 rather than
+  // waiting for ever.
+  void idle();
   // Fires every timer that is due now, in order of expiry.
   void processTimers();
   // Lets ms pass, firing timers at their due times: a virtual clock is

@@ -142,3 +142,15 @@ TEST_F(EventLoop, KeysGoToTheFocusThenParentsThenWindow) {
   window.exec();
   EXPECT_EQ(log, (std::vector<std::string>{"leaf", "group"}));
 }
+
+TEST_F(EventLoop, WithoutFrontEndOnlyTimersRunAndAStuckLoopEnds) {
+  eApp->setFrontend(nullptr);
+  eWindow window;
+  eTimer closer;
+  closer.timeout.connect([&] { window.close(4); });
+  closer.start(5000);
+  EXPECT_EQ(window.exec(), 4);
+  EXPECT_EQ(eApp->now(), 5000);
+  // Nothing left that could end it: closed with -1 instead of hanging.
+  EXPECT_EQ(window.exec(), -1);
+}
