@@ -39,6 +39,10 @@ class Pane:
                                     "sh", "-c", command], check=True, env=env)
         subprocess.run(self.tmux + ["set-option", "-g", "escape-time", "0"], check=True)
 
+    def resize(self, columns, rows):
+        subprocess.run(self.tmux + ["resize-window", "-t", "journey", "-x", str(columns), "-y", str(rows)],
+                       check=True)
+
     def keys(self, *names):
         for name in names:
             subprocess.run(self.tmux + ["send-keys", "-t", "journey", name], check=True)
@@ -66,6 +70,16 @@ class Pane:
 
     def close(self):
         subprocess.run(self.tmux + ["kill-server"], capture_output=True)
+
+
+def ours_running(root):
+    """Command lines of the processes that name the root."""
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        cmd = read(f"/proc/{pid}/cmdline").replace("\0", " ")
+        if root in cmd:
+            found.append(f"[{pid}] {cmd}")
+    return found
 
 
 def read(path):
@@ -119,7 +133,8 @@ class Journey(unittest.TestCase):
         self.standin = subprocess.Popen(
             [sys.executable, os.path.join(ARGS.source_dir, "tools/standin-directory/standin_directory.py"),
              "--port", "0", "--address-file", self.address_file, "--speed", "4",
-             "--title-seconds", "2", "--slow-ms", "700", "--audio-dir", ""],
+             "--title-seconds", "2", "--slow-ms", "700", "--audio-dir", "",
+             "--request-log", os.path.join(self.root, "requests.log")],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for _ in range(200):
             if read(self.address_file).endswith("\n"):
@@ -164,8 +179,13 @@ class Journey(unittest.TestCase):
         if self.answer_leftover_ripper_box(screen):
             screen = p.wait_text("Oruvel V0.2 by kWIBEL")
         p.wait_for(status_bar_shows("Select your Shoutcast Genre"))
-        self.assertIn("front panel LCD", screen)
-        self.assertIn("Esc exit", screen)
+        p.wait_text("front panel LCD")
+        p.wait_text("Esc exit")
+        # Too small a terminal is told so; back at full size all is redrawn.
+        p.resize(70, 20)
+        p.wait_text("needs a terminal of at least 80 x 24")
+        p.resize(160, 45)
+        screen = p.wait_text("Oruvel V0.2 by kWIBEL")
 
         # Choose the genre Rock: the list opens, Rock is the fourth entry.
         p.keys("Enter", *["Up"] * 16, "Down", "Down", "Down", "Enter")
@@ -197,9 +217,14 @@ class Journey(unittest.TestCase):
         # Red: recording starts and a file appears under RIPDIR.
         p.keys("r")
         p.wait_text("● Stop", 10)
-        deadline = time.monotonic() + 20
+        deadline = time.monotonic() + 30
         while not any(files for _, _, files in os.walk(music)):
-            self.assertLess(time.monotonic(), deadline, "no recording under RIPDIR")
+            self.assertLess(time.monotonic(), deadline,
+                            "no recording under RIPDIR; progress: " + read(os.path.join(self.root, "tmp/lumorip")) +
+                            "; tmp: " + " ".join(os.listdir(os.path.join(self.root, "tmp"))) +
+                            "; rippers: " + " ".join(ours_running(self.root)) +
+                            "; requests: " + read(os.path.join(self.root, "requests.log")) +
+                            "; the log ends:\n" + read(log_path)[-3000:] + "\nthe screen:\n" + p.text())
             time.sleep(0.2)
         pid_file = os.path.join(self.root, "tmp/lumopid")
         self.ripper_pid = int(read(pid_file).split()[0])

@@ -404,11 +404,8 @@ void TerminalFrontend::leaveStep() {
     leaving_ = false;  // the windows would not close; give the keys back
     return;
   }
-  eWidget* running = eApp->runningWindow();
-  if (running && dynamic_cast<eTextInputField*>(running->getFocus()) && editingField())
-    eApp->keyPress(eKey::ok);
-  else
-    eApp->keyPress(dynamic_cast<eMessageBox*>(running) ? eKey::ok : eKey::exit);
+  // Exit also ends the editing of a text field first.
+  eApp->keyPress(dynamic_cast<eMessageBox*>(eApp->runningWindow()) ? eKey::ok : eKey::exit);
   draw();
 }
 
