@@ -23,14 +23,31 @@ template <class Node>
 class NodeChain {
  public:
   NodeChain() = default;
-  ~NodeChain() { releaseChain(head_); }
+  // Takes over `spare`, the nodes of a list being replaced, and its index,
+  // and fills them again before allocating more: a reread of a long list
+  // costs no allocation.
+  NodeChain(Node* spare, std::vector<Node*>&& index) : spare_(spare), byKey_(std::move(index)) {
+    byKey_.clear();
+  }
+  ~NodeChain() {
+    releaseChain(head_);
+    releaseChain(spare_);
+  }
   NodeChain(const NodeChain&) = delete;
   NodeChain& operator=(const NodeChain&) = delete;
 
   // A new zero-filled node pushed at the head; its key is count().
   Node* push() {
     byKey_.push_back(nullptr);  // room first, so a failed allocation leaks nothing
-    Node* node = byKey_.back() = new Node{};
+    Node* node;
+    if (spare_) {
+      node = spare_;
+      spare_ = spare_->next;
+      *node = Node{};
+    } else {
+      node = new Node{};
+    }
+    byKey_.back() = node;
     node->next = head_;
     head_ = node;
     return node;
@@ -49,6 +66,8 @@ class NodeChain {
     head_ = nullptr;
     byKey_.clear();
     if (previous != ende) releaseChain(previous);
+    releaseChain(spare_);
+    spare_ = nullptr;
   }
   void install(Node*& anker, Node*& ende, int& count) {
     std::vector<Node*> byKey;
@@ -57,6 +76,7 @@ class NodeChain {
 
  private:
   Node* head_ = nullptr;
+  Node* spare_ = nullptr;
   std::vector<Node*> byKey_;  // key k at k-1
 };
 

@@ -57,6 +57,14 @@ bool failRead() {
   return false;
 }
 
+// Once the new file is open the read cannot fail any more, so the list it
+// replaces is given up: its nodes and index are reused for the new one.
+void giveUpList() {
+  net_anker = net_ende = nullptr;
+  AnzahlNETElemente = 0;
+  stations_by_key.clear();
+}
+
 bool finishRead(NodeChain<StationNode>& chain) {
   chain.install(net_anker, net_ende, AnzahlNETElemente, stations_by_key);
   read_error = 0;
@@ -84,7 +92,8 @@ bool readDirectoryPage(const std::string& path) {
   std::FILE* file = openForUpdate(path.c_str());
   if (!file) return failRead();
   std::string_view filter = fixedView(which_bitrate);
-  NodeChain<StationNode> chain;
+  NodeChain<StationNode> chain(net_ende, std::move(stations_by_key));
+  giveUpList();
   PieceReader reader(file, kStationLine);
   std::string_view piece;
   while (reader.next(piece))
@@ -96,7 +105,8 @@ bool readDirectoryPage(const std::string& path) {
 bool readLocalStations(const char* path) {
   std::FILE* file = openForUpdate(path);
   if (!file) return failRead();
-  NodeChain<StationNode> chain;
+  NodeChain<StationNode> chain(net_ende, std::move(stations_by_key));
+  giveUpList();
   PieceReader reader(file, kStationLine);
   std::string_view piece;
   while (reader.next(piece)) {

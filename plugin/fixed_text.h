@@ -60,7 +60,7 @@ class PieceReader {
   bool next(std::string_view& piece) {
     buf_.clear();
     int c;
-    while (buf_.size() < max_ && (c = std::getc(file_)) != EOF) {
+    while (buf_.size() < max_ && (c = getc_unlocked(file_)) != EOF) {
       buf_ += static_cast<char>(c);
       if (c == '\n') break;
     }
