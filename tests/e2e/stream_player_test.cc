@@ -155,8 +155,3 @@ TEST(StreamPlayer, FailingStreamsAndAMissingDecoderAreReportedNotFatal) {
   dying.stop();
   EXPECT_EQ(dying.lastDecoderExit(), 0);
 }
-
-TEST(StreamPlayer, DecoderCommandFollowsTheSoundDevice) {
-  EXPECT_EQ(oruvel_host::defaultDecoderCommand(true), (std::vector<std::string>{"mpg123", "-q", "-"}));
-  EXPECT_EQ(oruvel_host::defaultDecoderCommand(false), (std::vector<std::string>{"mpg123", "-t", "-"}));
-}

@@ -72,16 +72,6 @@ class Pane:
         subprocess.run(self.tmux + ["kill-server"], capture_output=True)
 
 
-def ours_running(root):
-    """Command lines of the processes that name the root."""
-    found = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        cmd = read(f"/proc/{pid}/cmdline").replace("\0", " ")
-        if root in cmd:
-            found.append(f"[{pid}] {cmd}")
-    return found
-
-
 def read(path):
     try:
         with open(path, errors="replace") as f:
@@ -222,7 +212,6 @@ class Journey(unittest.TestCase):
             self.assertLess(time.monotonic(), deadline,
                             "no recording under RIPDIR; progress: " + read(os.path.join(self.root, "tmp/lumorip")) +
                             "; tmp: " + " ".join(os.listdir(os.path.join(self.root, "tmp"))) +
-                            "; rippers: " + " ".join(ours_running(self.root)) +
                             "; requests: " + read(os.path.join(self.root, "requests.log")) +
                             "; the log ends:\n" + read(log_path)[-3000:] + "\nthe screen:\n" + p.text())
             time.sleep(0.2)
