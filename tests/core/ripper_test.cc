@@ -65,15 +65,6 @@ TEST_F(RipperFilesTest, ProbeReadsThePidofOutput) {
   }
 }
 
-TEST_F(RipperFilesTest, ProbeWithoutItsOutputFileChangesNothing) {
-  root.write(oruvel::paths::kLumoPid, "4711\n");
-  // The probe file cannot be created: its place is taken by a directory.
-  mkdir(root.at(oruvel::paths::kLumoPidProbe).c_str(), 0755);
-  FakePidof fake(root, "\\n");
-  EXPECT_EQ(oruvel::ripper::probe(), Probe::unknown);
-  EXPECT_TRUE(root.exists(oruvel::paths::kLumoPid));
-}
-
 TEST_F(RipperFilesTest, PidFileContents) {
   char pid[7];
   EXPECT_EQ(oruvel::ripper::readPidFile(pid), PidFile::missing);

@@ -75,16 +75,4 @@ TEST(PlayerWindow, WithoutPictureOrRipperLine) {
   EXPECT_TRUE(run.has("plugin_exec returned 0"));
 }
 
-TEST(PlayerWindow, OpensAgainAfterClosing) {
-  TempRoot root;
-  writeWorld(root);
-  // The focus is back on Play, one step left of M.
-  auto run = testsupport::runHost(root, std::string("answer 2\n") + kToMiniButton +
-                                            "key ok\nkey exit\nkey down\nkey ok\ndump\nkey exit\n");
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  auto blocks = dumps(run);
-  ASSERT_EQ(blocks.size(), 1u) << run.out;
-  EXPECT_EQ(blocks[0].rfind("window eWindow \"Oruvel player\"", 0), 0u) << blocks[0];
-}
-
 }  // namespace

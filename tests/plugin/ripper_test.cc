@@ -79,42 +79,6 @@ TEST(Ripper, HostilePidFilesKillNothing) {
   waitpid(bystander, nullptr, 0);
 }
 
-TEST(Ripper, OurRipperNamedInThePidFileIsStopped) {
-  TempRoot root;
-  writeWorld(root);
-  StandInRipper ripper(root);
-  root.write("/tmp/lumopid", ripper.pidText());
-  auto run = testsupport::runHost(root, "answer 2\nkey red\ndump\nanswer 2\n");
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(ripper.endSignal(), SIGTERM);
-  auto stopping = run.linesWith(box("Oruvel", "0x20", "lumoripper will be stopped.\\nplease wait."));
-  EXPECT_EQ(stopping.size(), 1u) << run.out;
-  // Shown while the probe runs, not waited on: no answer was taken.
-  EXPECT_EQ(run.linesWith("msgbox closed").size(), 1u) << run.out;
-  auto blocks = dumps(run);
-  ASSERT_EQ(blocks.size(), 1u);
-  EXPECT_NE(lineWith(blocks[0], "text=\"Stop\" help=\"Press to start"), "") << blocks[0];
-}
-
-TEST(Ripper, NoStationNoStart) {
-  TempRoot root;
-  auto paths = writeWorld(root);
-  // First press: nothing to record; second press: nothing to stop.
-  auto run = testsupport::runHost(root, "key red\ndump\nservice\nkey red\ndump\n");
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  auto blocks = dumps(run);
-  ASSERT_EQ(blocks.size(), 2u) << run.out;
-  EXPECT_NE(lineWith(blocks[0], "text=\"no station chosen: lumoripper not started.\""), "")
-      << blocks[0];
-  EXPECT_NE(lineWith(blocks[0], "text=\"Stop\" help=\"Press to start"), "");
-  EXPECT_NE(lineWith(blocks[1], "pos=(130,390) size=350x30 text=\"lumoripper is not running.\""),
-            "")
-      << blocks[1];
-  EXPECT_NE(lineWith(blocks[1], "text=\"Rip\" help=\"Press to start"), "");
-  EXPECT_FALSE(root.exists("/tmp/lumorip"));
-  EXPECT_EQ(recordedBytes(paths.ripdir), 0u);
-}
-
 TEST(Ripper, RedKeyRecordsTheChosenStationAndStopsIt) {
   TempRoot root;
   testsupport::StandIn directory;
