@@ -22,7 +22,7 @@ class eOruvel : public eWindow {
   void selectedItem(eListBoxEntryText* entry);
   void selectedGREEN();
   void showPic();
-  // Favourites (directory/).
+  // Favourites (directory/); the yellow key's slot only calls it (ui/).
   int WriteMyStations();
   void selectedYELLOW();
   // Genre, bitrate and selection handlers (directory/).
@@ -38,7 +38,7 @@ class eOruvel : public eWindow {
   void LumoRipperStart();
   void LumoRipperStopp();
   void selectedRED();
-  // Status refresh (lcd/).
+  // Status refresh (lcd/status_tick.cc).
   void getStreamInfo();
 
   eLabel* genre_label;
