@@ -98,6 +98,19 @@ TEST(GenresStations, DirectoryThatDoesNotAnswerGivesAnEmptyListInTime) {
   EXPECT_EQ(listStatus(d[0]), "building list finsihed [0].   genre: Metal   bitrate: 0");
 }
 
+TEST(GenresStations, BrokenPagesGiveAListThatMatchesItsCount) {
+  for (const char* mode : {"truncated", "binary", "longlines"}) {
+    Session s({"Rock"}, {"--page-mode", mode});
+    RunResult r = s.run(chooseGenre(3, 3) + "dump\nkey down\nkey down\ndump\n");
+    ASSERT_EQ(r.exitCode, 0) << mode << r.err;
+    auto d = mainDumps(r.out);
+    ASSERT_EQ(d.size(), 2u) << mode;
+    std::size_t stations = stationEntries(d[0]).size() - 1;
+    EXPECT_EQ(listStatus(d[0]), "building list finsihed [" + std::to_string(stations) +
+                                    "].   genre: Rock   bitrate: 0") << mode;
+  }
+}
+
 TEST(GenresStations, LocalFilesAndTheirFailedReads) {
   Session s({"Metal"});
   testsupport::writeFile(s.paths.stations,
