@@ -133,6 +133,18 @@ class Journey(unittest.TestCase):
         self.address = read(self.address_file).strip()
         subprocess.run(["bash", os.path.join(ARGS.source_dir, "scripts/make-demo-root.sh"), self.root,
                         ARGS.build_dir, self.address], check=True, stdout=subprocess.DEVNULL)
+        # The plug-in sends the ripper's own output nowhere; a wrapper keeps
+        # it, and how the ripper ended, for when the journey fails.
+        self.ripper_log = os.path.join(self.root, "ripper.log")
+        wrapper = os.path.join(self.root, "ripper.sh")
+        with open(wrapper, "w") as f:
+            f.write(f"#!/bin/sh\n'{ARGS.build_dir}/tools/lumoripper/lumoripper' \"$@\" 2>>'{self.ripper_log}'\n"
+                    f"echo \"lumoripper ended with $?\" >>'{self.ripper_log}'\n")
+        os.chmod(wrapper, 0o755)
+        conf = os.path.join(self.root, "var/tuxbox/config/oruvel/oruvel.conf")
+        lines = [f"RIPPER={wrapper}" if l.startswith("RIPPER=") else l for l in read(conf).split("\n")]
+        with open(conf, "w") as f:
+            f.write("\n".join(lines))
         host = (f"'{ARGS.host}' --root '{self.root}' --plugin '{ARGS.plugin}' "
                 f"--directory '{self.address}' --sound off")
         self.pane = Pane(f"{host}; echo \"host exit status $?\"; sleep 600", dict(os.environ))
@@ -213,6 +225,7 @@ class Journey(unittest.TestCase):
                             "no recording under RIPDIR; progress: " + read(os.path.join(self.root, "tmp/lumorip")) +
                             "; tmp: " + " ".join(os.listdir(os.path.join(self.root, "tmp"))) +
                             "; requests: " + read(os.path.join(self.root, "requests.log")) +
+                            "; ripper: " + read(self.ripper_log) +
                             "; the log ends:\n" + read(log_path)[-3000:] + "\nthe screen:\n" + p.text())
             time.sleep(0.2)
         pid_file = os.path.join(self.root, "tmp/lumopid")
