@@ -7,13 +7,16 @@
 
 namespace oruvel {
 
+std::string wgetToStdout(const std::string& url) {
+  return std::string("wget ") + kWgetBounds + " -O - " + shellQuote(url);
+}
+
 std::string directoryPageUrl(std::string_view genre) {
   return "http://" + directoryHost() + "/sbin/newxml.phtml?genre=" + urlEncode(genre);
 }
 
 std::string directoryPageCommand(std::string_view genre) {
-  return std::string("wget ") + kWgetBounds + " -O - " + shellQuote(directoryPageUrl(genre)) +
-         " >" + shellQuote(rootedPath(paths::kLumoNet));
+  return wgetToStdout(directoryPageUrl(genre)) + " >" + shellQuote(rootedPath(paths::kLumoNet));
 }
 
 }  // namespace oruvel

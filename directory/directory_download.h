@@ -10,6 +10,9 @@ namespace oruvel {
 // 10 s per connect or read, two tries.
 inline constexpr const char* kWgetBounds = "-T 10 -t 2";
 
+// wget with those bounds, writing the document at `url` to standard output.
+std::string wgetToStdout(const std::string& url);
+
 // "http://HOST/sbin/newxml.phtml?genre=" and the genre, percent-encoded so
 // the directory receives exactly the text given.
 std::string directoryPageUrl(std::string_view genre);

@@ -7,6 +7,15 @@
 #include "plugin/fixed_text.h"
 #include "ui/main_window.h"
 
+namespace {
+// An input field signals when its editing starts and again when it ends;
+// the toggle tells the two apart. True for the end.
+bool editingEnded(int& toggle) {
+  toggle = toggle == 0 ? 1 : 0;
+  return toggle == 0;
+}
+}  // namespace
+
 void eOruvel::selectedComboBox(eListBoxEntryText* item) {
   if (!item) {
     reject();
@@ -31,13 +40,8 @@ void eOruvel::selectedComboBox(eListBoxEntryText* item) {
 }
 
 void eOruvel::selectedInputBox() {
-  // The first activation starts the editing, the second ends it.
   oruvel::copyBounded(which_genre, input_genre->getText());
-  if (inp_genre_flag == 0) {
-    inp_genre_flag = 1;
-    return;
-  }
-  inp_genre_flag = 0;
+  if (!editingEnded(inp_genre_flag)) return;
   DownloadShoutcastFile();
   ReadLumoNET();
   if (read_error == 0) fillStationList();
@@ -45,11 +49,7 @@ void eOruvel::selectedInputBox() {
 
 void eOruvel::selectedBitrate() {
   oruvel::copyBounded(which_bitrate, input_bitrate->getText());
-  if (inp_bitrate_flag == 0) {
-    inp_bitrate_flag = 1;
-    return;
-  }
-  inp_bitrate_flag = 0;
+  if (!editingEnded(inp_bitrate_flag)) return;
   oruvel::showInformation(eString().sprintf(
       "Set bitrate filter to: %s\n Use 0 to switch this function off.", which_bitrate));
 }

@@ -38,8 +38,8 @@ std::string playlistUrl(std::string_view id) {
 }
 
 std::string playlistCommand(std::string_view id) {
-  return std::string("wget ") + kWgetBounds + " -O -  " + shellQuote(playlistUrl(id)) +
-         " |grep File|sed 's/^.*http/http/' > " + shellQuote(rootedPath(paths::kLumoList));
+  return wgetToStdout(playlistUrl(id)) + " |grep File|sed 's/^.*http/http/' > " +
+         shellQuote(rootedPath(paths::kLumoList));
 }
 
 int resolveStreamStrings() {
