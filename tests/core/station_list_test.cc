@@ -93,8 +93,13 @@ TEST_F(StationList, LocalFileTakesNameLineAndTheUrlLineAfterIt) {
   EXPECT_EQ(rowsByKey(), (Rows{"Jazz Radio|4321||", "NoUrl|||", "BareId|123||", "Last|||"}));
 }
 
-TEST_F(StationList, FailedReadKeepsTheListAndAnEmptyOneReplacesIt) {
-  ASSERT_TRUE(page(kThree));
+TEST_F(StationList, FailedReadKeepsTheListAndAnyOtherReplacesIt) {
+  // Each read replaces the list before: nothing of it stays behind the new
+  // one (under the sanitizer build, nothing leaks or is used once freed).
+  for (int i = 0; i < 100; ++i)
+    ASSERT_TRUE(i % 2 ? page(kThree) : local("<station name=\"L\"\nurl=\"id=1&\"\n"));
+  NET_Element_ermitteln(1, AnzahlNETElemente);
+  EXPECT_EQ(net_anker->next, nullptr);
   StationNode* ende = net_ende;
   EXPECT_FALSE(oruvel::readDirectoryPage(root.at("/tmp/none")));
   EXPECT_EQ(read_error, 1);
@@ -109,18 +114,8 @@ TEST_F(StationList, FailedReadKeepsTheListAndAnEmptyOneReplacesIt) {
   EXPECT_EQ(AnzahlNETElemente, 0);
   EXPECT_EQ(net_anker, nullptr);
   EXPECT_TRUE(oruvel::stationsInKeyOrder().empty());
-}
-
-TEST_F(StationList, EachReadReleasesTheListItReplaces) {
-  // Under the sanitizer build a use of a released list, or one never
-  // released, fails this test.
-  for (int i = 0; i < 100; ++i)
-    ASSERT_TRUE(i % 2 ? page(kThree) : local("<station name=\"L\"\nurl=\"id=1&\"\n"));
-  NET_Element_ermitteln(1, AnzahlNETElemente);
-  EXPECT_EQ(net_anker->next, nullptr);
   RemoveList();
   EXPECT_EQ(net_ende, nullptr);
-  EXPECT_EQ(AnzahlNETElemente, 0);
 }
 
 }  // namespace

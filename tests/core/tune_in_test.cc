@@ -29,19 +29,21 @@ class TuneIn : public ::testing::Test {
 };
 
 TEST_F(TuneIn, OpenPlayListStripsOnlyTheLineEnd) {
-  playlist("http://a/x\n");
-  ASSERT_EQ(OpenPlayList(), 0);
-  EXPECT_STREQ(playlist_string, "http://a/x");
-  playlist("http://a/last-char-kept");
-  ASSERT_EQ(OpenPlayList(), 0);
-  EXPECT_STREQ(playlist_string, "http://a/last-char-kept");
-  playlist("\n");
-  ASSERT_EQ(OpenPlayList(), 0);
-  EXPECT_STREQ(playlist_string, "");
-  playlist("");
-  EXPECT_EQ(OpenPlayList(), 1);
-  playlist("http://" + std::string(300, 'u') + "\n");
-  EXPECT_EQ(OpenPlayList(), 1);
+  struct Case {
+    std::string file;
+    int result;
+    const char* url;
+  } cases[] = {{"http://a/x\r\nhttp://b/\n", 0, "http://a/x"},
+               {"http://a/last-char-kept", 0, "http://a/last-char-kept"},
+               {"\n", 0, ""},
+               {"", 1, ""},
+               {"http://" + std::string(300, 'u') + "\n", 1, ""}};
+  for (const Case& c : cases) {
+    playlist(c.file);
+    playlist_string[0] = '\0';
+    EXPECT_EQ(OpenPlayList(), c.result) << c.file;
+    EXPECT_STREQ(playlist_string, c.url);
+  }
   std::remove(root.at("/tmp/lumolist.m3u").c_str());
   EXPECT_EQ(OpenPlayList(), 1);
 }
@@ -77,7 +79,7 @@ TEST_F(TuneIn, RipperCommandLineQuotesEveryPart) {
   EXPECT_EQ(std::string(ripp_stream), root.at("/bin/rip") +
                                           " http://s.example/a?b=1&c=$(touch pwned);x -d " +
                                           root.at("/my music/it's here"));
-  oruvel::runShell(oruvel::ripperCommandLine());
+  oruvel::runShell("cd " + oruvel::shellQuote(root.path()) + " && " + oruvel::ripperCommandLine());
   EXPECT_EQ(root.read("/rip.log"), "[http://s.example/a?b=1&c=$(touch pwned);x][-d][" +
                                        root.at("/my music/it's here") + "]");
   EXPECT_FALSE(root.exists("/pwned"));

@@ -70,12 +70,4 @@ TEST(Favourites, NothingToSaveIsRefused) {
   EXPECT_FALSE(s.root.exists(s.paths.favourites.substr(s.root.path().size())));
 }
 
-TEST(Favourites, FavouritesFileThatCannotBeOpenedAsksNothing) {
-  Session s;
-  testsupport::writeStandardConfig(s.root, "MYSTATIONFILE=" + s.root.path() + "/no/such/fav.xml\n");
-  RunResult r = s.run(kJazz + "key yellow\n");
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_TRUE(r.linesWith(kQuestion).empty()) << r.out;
-}
-
 }  // namespace

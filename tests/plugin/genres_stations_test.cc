@@ -74,17 +74,6 @@ TEST(GenresStations, BitrateFilterIsConfirmedAndAppliesToTheNextGenre) {
   EXPECT_EQ(r.linesWith("Set bitrate filter").size(), 1u);
 }
 
-TEST(GenresStations, UnknownGenreAndDirectoryErrorsGiveAnEmptyList) {
-  Session s({"No Such Genre"}, {"--page-status", "500"});
-  RunResult r = s.run(chooseGenre(3, 3) + "dump\n");
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  auto d = mainDumps(r.out);
-  ASSERT_GE(d.size(), 1u);
-  EXPECT_EQ(stationEntries(d[0]).size(), 1u);
-  EXPECT_EQ(listStatus(d[0]), "building list finsihed [0].   genre: No Such Genre   bitrate: 0");
-  EXPECT_EQ(s.genresRequested(), (Strings{"No Such Genre"}));
-}
-
 TEST(GenresStations, DirectoryThatDoesNotAnswerGivesAnEmptyListInTime) {
   Session s({"Metal"}, {"--slow-ms", "120000"});
   auto start = std::chrono::steady_clock::now();
