@@ -20,10 +20,6 @@ standin=
 address=${ORUVEL_DIRECTORY:-}
 portfile=$(mktemp)
 cleanup() {
-  if [ -n "$standin" ]; then
-    kill "$standin" 2>/dev/null || true
-    wait "$standin" 2>/dev/null || true
-  fi
   # A ripper the demo started and left recording: the PID in its own file,
   # and only when that process really is our lumoripper on our RIPDIR.
   pid=$(awk '{print $1; exit}' "$root/tmp/lumopid" 2>/dev/null | tr -dc 0-9 || true)
@@ -31,6 +27,10 @@ cleanup() {
      tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qF -- "$root/music"; then
     echo "run.sh: stopping the ripper (PID $pid)"
     kill "$pid" 2>/dev/null || true
+  fi
+  if [ -n "$standin" ]; then
+    kill "$standin" 2>/dev/null || true
+    wait "$standin" 2>/dev/null || true
   fi
   rm -f "$portfile"
 }
