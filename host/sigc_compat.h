@@ -30,7 +30,7 @@ auto slot(R (*function)(A...)) {
 // object owning the signal may be deleted by one of the slots.
 template <class Signal, class... A>
 void emitGuarded(const Signal& signal, A&&... args) {
-  Signal emission = signal;
+  Signal emission = signal;  // NOLINT(performance-unnecessary-copy-initialization): the guard
   emission.emit(std::forward<A>(args)...);
 }
 

@@ -99,7 +99,8 @@ std::string renameUnique(const std::string& from, const std::string& dir, const 
     }
     if (errno == EEXIST) continue;
     // File systems without hard links: check, then rename.
-    if (errno == EPERM || errno == ENOTSUP || errno == EOPNOTSUPP || errno == EMLINK) {
+    // ENOTSUP and EOPNOTSUPP are one value on Linux, two elsewhere.
+    if (errno == EPERM || errno == ENOTSUP || errno == EOPNOTSUPP || errno == EMLINK) {  // NOLINT(misc-redundant-expression)
       struct stat st;
       if (::lstat(to.c_str(), &st) == 0) continue;
       if (std::rename(from.c_str(), to.c_str()) == 0) return to;

@@ -260,7 +260,8 @@ StreamPlayer::StreamPlayer() : StreamPlayer(Options{}) {}
 
 StreamPlayer::StreamPlayer(Options options) : options_(std::move(options)) {}
 
-StreamPlayer::~StreamPlayer() { stop(); }
+// This class's own stop: no subclass is left to dispatch to here.
+StreamPlayer::~StreamPlayer() { StreamPlayer::stop(); }
 
 eServiceHandler* StreamPlayer::play(const eServiceReference& ref) {
   stop();

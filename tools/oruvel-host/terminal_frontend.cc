@@ -44,14 +44,14 @@ void put(int y, int x, const std::string& text, attr_t attr, int limit, bool uni
   limit = std::min(limit, cols);
   if (x < 0 || limit <= x) return;
   std::string shown = fitText(text, limit - x, unicode);
-  attrset(attr);
+  attrset(static_cast<int>(attr));
   mvaddstr(y, x, shown.c_str());
   attrset(A_NORMAL);
 }
 
 void fill(const CellRect& r, attr_t attr) {
   const int cols = getmaxx(stdscr), rows = getmaxy(stdscr);
-  attrset(attr);
+  attrset(static_cast<int>(attr));
   for (int y = std::max(0, r.y); y < std::min(rows, r.bottom()); ++y)
     for (int x = std::max(0, r.x); x < std::min(cols, r.right()); ++x) mvaddch(y, x, ' ');
   attrset(A_NORMAL);
@@ -59,7 +59,7 @@ void fill(const CellRect& r, attr_t attr) {
 
 void frame(const CellRect& r, attr_t attr) {
   if (r.width < 2 || r.height < 2) return;
-  attrset(attr);
+  attrset(static_cast<int>(attr));
   mvaddch(r.y, r.x, ACS_ULCORNER);
   mvaddch(r.y, r.right() - 1, ACS_URCORNER);
   mvaddch(r.bottom() - 1, r.x, ACS_LLCORNER);
@@ -133,7 +133,7 @@ class WindowPainter {
     const eString& colour = b.getShortcutPixmap().empty() ? b.getShortcut() : b.getShortcutPixmap();
     std::string mark;
     if (!colour.empty()) mark = unicode_ ? "\u25cf" : std::string(1, static_cast<char>(std::toupper(colour[0])));
-    const std::string text = b.getText();
+    const std::string& text = b.getText();
     const int cells = (mark.empty() ? 0 : 1) + (mark.empty() || text.empty() ? 0 : 1) + textCells(text, unicode_);
     int x = r.x + std::max(0, (r.width - cells) / 2);
     if (!mark.empty()) {
