@@ -20,6 +20,49 @@ namespace faulttest {
 using directorytest::RunResult;
 using directorytest::Session;
 
+// Shims put first on the host's PATH: pidof and killall that see only the
+// lumoripper processes running under this test's root (ORUVEL_ROOT in
+// their environment), so a run never stops a ripper of another test or
+// of anyone else on the machine, and never counts one as its own.
+inline std::string guardPath(const testsupport::TempRoot& root) {
+  std::string dir = root.path() + "/guard";
+  std::filesystem::create_directories(dir);
+  const std::string ours =
+      "ours() {\n"
+      "  for p in $(\"$real\" \"$@\"); do\n"
+      "    tr '\\000' '\\n' </proc/$p/environ 2>/dev/null | grep -qxF \"ORUVEL_ROOT=$ORUVEL_ROOT\" &&\n"
+      "      printf '%s ' \"$p\"\n"
+      "  done\n"
+      "}\n"
+      "for real in /usr/bin/pidof /bin/pidof /usr/sbin/pidof /sbin/pidof; do [ -x \"$real\" ] && break; done\n";
+  testsupport::writeFile(dir + "/pidof", "#!/bin/sh\n" + ours + "pids=$(ours \"$@\")\necho $pids\n");
+  testsupport::writeFile(dir + "/killall",
+                         "#!/bin/sh\n" + ours + "for p in $(ours \"$@\"); do kill \"$p\"; done\n");
+  chmod((dir + "/pidof").c_str(), 0755);
+  chmod((dir + "/killall").c_str(), 0755);
+  const char* path = std::getenv("PATH");
+  return "PATH=" + dir + ":" + (path ? path : "/usr/bin:/bin");
+}
+
+// Session::run with the shims on PATH; `prefix` goes before the host's
+// command line (a wrapper such as a size limit).
+inline RunResult run(const Session& s, const std::string& script,
+                     const std::vector<std::string>& prefix = {}) {
+  std::vector<std::string> argv = prefix;
+  for (const std::string& a : {std::string(testsupport::hostBinary()), std::string("--root"), s.root.path(),
+                               std::string("--plugin"), std::string(testsupport::pluginPath()),
+                               std::string("--script"), std::string("-"), std::string("--directory"),
+                               s.standin.address()})
+    argv.push_back(a);
+  char* here = getcwd(nullptr, 0);
+  RunResult r;
+  // In the root, so a command slipped onto a command line leaves its files there.
+  if (chdir(s.root.path().c_str()) == 0) r = testsupport::runProgram(argv, script, 120, {guardPath(s.root)});
+  if (!here || chdir(here) != 0) r.exitCode = -2;
+  free(here);
+  return r;
+}
+
 // The transcript's message box lines.
 inline std::vector<std::string> boxesIn(const RunResult& r) { return r.linesWith("msgbox \""); }
 

@@ -29,12 +29,8 @@ std::string failedSaveBox(const std::string& path) {
 // Runs the host with a file size limit of `blocks` 512-byte blocks; the
 // signal such a limit raises is ignored, so writes fail with EFBIG instead.
 RunResult runLimited(const Session& s, const std::string& script, int blocks) {
-  std::vector<std::string> argv = {"/bin/sh", "-c",
-                                   "trap '' XFSZ; ulimit -f " + std::to_string(blocks) + "; exec \"$@\"",
-                                   "sh", testsupport::hostBinary(), "--root", s.root.path(),
-                                   "--plugin", testsupport::pluginPath(), "--script", "-",
-                                   "--directory", s.standin.address()};
-  return testsupport::runProgram(argv, script, 120);
+  return run(s, script,
+             {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f " + std::to_string(blocks) + "; exec \"$@\"", "sh"});
 }
 
 TEST(FileFaults, FavouritesOnAFullDiskAreReportedAsNotSaved) {
@@ -42,7 +38,7 @@ TEST(FileFaults, FavouritesOnAFullDiskAreReportedAsNotSaved) {
   Session s;
   writeLocalStation(s);
   testsupport::writeStandardConfig(s.root, "MYSTATIONFILE=/dev/full\n");
-  RunResult r = s.run(kSaveLocalStation);
+  RunResult r = run(s, kSaveLocalStation);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(r.has("msgbox \"Oruvel - save radio station\" flags=0x2c \"Fault Test Station\"")) << r.out;
   EXPECT_TRUE(r.has(failedSaveBox("/dev/full"))) << r.out;
@@ -65,7 +61,7 @@ TEST(FileFaults, FavouritesCutBySizeLimitKeepEveryEarlierRecordAndNoHalfOne) {
   EXPECT_EQ(testsupport::readFile(s.paths.favourites), earlier);
 
   // Read back without the limit: exactly the earlier stations, each whole.
-  RunResult back = s.run(chooseGenre(1, 5) + "dump\n");
+  RunResult back = run(s, chooseGenre(1, 5) + "dump\n");
   ASSERT_EQ(back.exitCode, 0) << back.err;
   auto d = mainDumps(back.out);
   ASSERT_EQ(d.size(), 1u);
@@ -75,7 +71,7 @@ TEST(FileFaults, FavouritesCutBySizeLimitKeepEveryEarlierRecordAndNoHalfOne) {
                                   "].   genre: local: lumostations.xml   bitrate: 0");
 
   // Two saves in a row, with room: both records follow the earlier ones.
-  RunResult twice = s.run(chooseGenre(2, 5) + "key down\nkey yellow\nanswer 4\nkey yellow\nanswer 4\n");
+  RunResult twice = run(s, chooseGenre(2, 5) + "key down\nkey yellow\nanswer 4\nkey yellow\nanswer 4\n");
   ASSERT_EQ(twice.exitCode, 0) << twice.err;
   EXPECT_EQ(testsupport::readFile(s.paths.favourites), earlier + one + one);
 }
@@ -99,7 +95,7 @@ TEST(FileFaults, HostileRipperFilesDoNoHarm) {
     s.root.write("/tmp/lumorip", c.content);
     s.root.write("/tmp/lumopid", c.content);
     s.root.write("/tmp/lumopid.pid", c.content);
-    RunResult r = s.run("wait 3000\ndump\nkey red\nwait 3000\ndump\n");
+    RunResult r = run(s, "wait 3000\ndump\nkey red\nwait 3000\ndump\n");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     // No ripper runs: the probe says so whatever the files held, and the
     // PID file it cannot trust is gone before anything could be killed.

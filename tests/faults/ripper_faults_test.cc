@@ -25,7 +25,7 @@ bool ripperFilesGone(const Session& s) {
 
 // A second run: after a status tick the window shows no running ripper.
 void expectNotRunningShown(const Session& s) {
-  RunResult r = s.run("wait 3000\ndump\n");
+  RunResult r = run(s, "wait 3000\ndump\n");
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(boxesIn(r).empty()) << r.out;
   auto d = mainDumps(r.out);
@@ -53,7 +53,7 @@ TEST(RipperFaults, DroppedResetOrStalledStreamKeepsEveryByteAndEndsCleanly) {
     Session s({"Rock", "Metal", "Jazz"}, options);
     writeLocalStation(s);
     std::string log = useQuickRipper(s, "--stall 2 --retries 0 --connect-timeout 5");
-    RunResult r = s.run(kStartRipping);
+    RunResult r = run(s, kStartRipping);
     ASSERT_EQ(r.exitCode, 0) << what << "\n" << r.err;
     auto d = mainDumps(r.out);
     ASSERT_EQ(d.size(), 1u) << r.out;
@@ -75,7 +75,7 @@ TEST(RipperFaults, StreamThatRedirectsToItselfRecordsNothingAndSaysSo) {
   Session s({"Rock", "Metal", "Jazz"}, {"--redirect-loop"});
   writeLocalStation(s);
   std::string log = useQuickRipper(s, "--retries 0 --connect-timeout 5");
-  RunResult r = s.run(kStartRipping);
+  RunResult r = run(s, kStartRipping);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   ASSERT_TRUE(waitFor([&] { return testsupport::readFile(log).find("exit ") != std::string::npos; }, 30))
       << testsupport::readFile(log);
@@ -91,13 +91,18 @@ TEST(RipperFaults, KilledMidTrackLeavesAPlayablePartFileAndTheNextRunCleansUp) {
   Session s({"Rock", "Metal", "Jazz"}, {"--metaint", "4096", "--title-seconds", "60"});
   writeLocalStation(s);
   // Start recording, and save the station twice while the ripper runs.
-  RunResult first = s.run(tuneInLocalStation() + "key red\nkey yellow\nanswer 4\nkey yellow\nanswer 4\n"
+  RunResult first = run(s, tuneInLocalStation() + "key red\nkey yellow\nanswer 4\nkey yellow\nanswer 4\n"
                           "answer 2\n");
   ASSERT_EQ(first.exitCode, 0) << first.err;
   ASSERT_TRUE(waitFor([&] { return recordedBytes(s.paths.ripdir) >= 40000; }, 30))
       << first.out << "\nrecorded: " << recordedBytes(s.paths.ripdir);
   pid_t pid = pidInFile(s.root);
   ASSERT_TRUE(ourRipper(pid, s.root)) << pid;
+  // The runs' pidof sees this ripper under its own root and no other root's.
+  const std::string pidof = s.root.path() + "/guard/pidof";
+  EXPECT_EQ(testsupport::runProgram({pidof, "lumoripper"}, "", 10, {"ORUVEL_ROOT=" + s.root.path()}).out,
+            std::to_string(pid) + "\n");
+  EXPECT_EQ(testsupport::runProgram({pidof, "lumoripper"}, "", 10, {"ORUVEL_ROOT=/elsewhere"}).out, "\n");
   ASSERT_EQ(kill(pid, SIGKILL), 0);
   ASSERT_TRUE(waitFor([&] { return !ourRipper(pid, s.root); }, 10));
 
@@ -120,7 +125,7 @@ TEST(RipperFaults, KilledMidTrackLeavesAPlayablePartFileAndTheNextRunCleansUp) {
 
   // The next run's probe finds no ripper: no question, the PID file goes,
   // and the recording stays as it was.
-  RunResult next = s.run(chooseGenre(1, 5) + "dump\n");
+  RunResult next = run(s, chooseGenre(1, 5) + "dump\n");
   ASSERT_EQ(next.exitCode, 0) << next.err;
   EXPECT_TRUE(next.linesWith("lumoripper is running").empty()) << next.out;
   EXPECT_FALSE(s.root.exists("/tmp/lumopid"));
