@@ -24,8 +24,7 @@ using testsupport::TempRoot;
 // reading is tested without looking at real processes.
 class FakePidof {
  public:
-  FakePidof(const TempRoot& root, const std::string& printfArg) {
-    dir_ = root.path() + "/fakebin";
+  FakePidof(const TempRoot& root, const std::string& printfArg) : dir_(root.path() + "/fakebin") {
     std::string script = "#!/bin/sh\nprintf '" + printfArg + "'\n";
     testsupport::writeFile(dir_ + "/pidof", script);
     chmod((dir_ + "/pidof").c_str(), 0755);

@@ -20,7 +20,7 @@ std::string makeRoot() {
     std::perror("mkdtemp");
     std::abort();
   }
-  std::string dir = tmpl.c_str();
+  const std::string& dir = tmpl;  // mkdtemp filled in the X-es in place
   std::filesystem::create_directories(dir + "/tmp");
   std::filesystem::create_directories(dir + "/var/tuxbox/config/oruvel");
   oruvel::setFsRoot(dir);
