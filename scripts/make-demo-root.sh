@@ -34,12 +34,13 @@ cat >"$conf/genre.xml" <<'GENRES'
 <genre name="Metal"></genre>
 <genre name="Classical"></genre>
 <genre name="Electronic"></genre>
-<genre name="Blues"></genre>
+<genre name="Drum & Bass"></genre>
+<genre name="R&B"></genre>
+<genre name="Música Latina"></genre>
+<genre name="Talk"></genre>
 <genre name="Country"></genre>
-<genre name="Reggae"></genre>
-<genre name="Ambient"></genre>
-<genre name="Folk"></genre>
-<genre name="Soul"></genre>
+<genre name="World"></genre>
+<genre name="Oddities"></genre>
 </genrelist>
 GENRES
 # Local stations: two lines each, the name and the tune-in address (only
