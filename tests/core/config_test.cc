@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "plugin/config.h"
 #include "plugin/fixed_paths.h"
@@ -12,112 +11,60 @@
 
 namespace {
 
-class ConfigTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    oruvel::setFsRoot(root.path());
-    for (char* g : {RIPPER, RIPDIR, STATIONSFILE, MYSTATIONSFILE, MYPLAYLISTFILE, MYGENREFILE,
-                    LUMOPIC})
-      g[0] = '\0';
-  }
-  int read(const std::string& content) {
-    root.write(oruvel::paths::kConfigFile, content);
-    return ReadConfFile();
-  }
-  std::vector<std::string> tooLong() {
-    int n = 0;
-    const char* const* keys = oruvel::configTooLongKeys(&n);
-    return std::vector<std::string>(keys, keys + n);
-  }
+// Reads `content` as the configuration file into emptied globals: each
+// global then "|", in declaration order, then the keys reported too long.
+std::string readConf(const testsupport::TempRoot& root, const std::string& content) {
+  char* const globals[] = {RIPPER, RIPDIR, STATIONSFILE, MYSTATIONSFILE, MYPLAYLISTFILE, MYGENREFILE, LUMOPIC};
+  for (char* g : globals) g[0] = '\0';
+  root.write(oruvel::paths::kConfigFile, content);
+  std::string seen = std::to_string(ReadConfFile()) + ":";
+  for (char* g : globals) seen += std::string(g) + "|";
+  int n = 0;
+  const char* const* keys = oruvel::configTooLongKeys(&n);
+  for (int i = 0; i < n; ++i) seen += std::string(" ") + keys[i];
+  return seen;
+}
+
+TEST(Config, FilesAsWrittenAndValuesThatDoNotFit) {
   testsupport::TempRoot root;
-};
-
-TEST_F(ConfigTest, MissingFileIsAnErrorAndTouchesNothing) {
+  oruvel::setFsRoot(root.path());
   oruvel::copyBounded(RIPPER, "/keep");
-  EXPECT_EQ(ReadConfFile(), 1);
-  EXPECT_STREQ(RIPPER, "/keep");
-  EXPECT_EQ(read(""), 0) << "an empty file is no error";
-}
+  EXPECT_EQ(ReadConfFile(), 1) << "a missing file is an error";
+  EXPECT_STREQ(RIPPER, "/keep") << "and touches nothing";
 
-TEST_F(ConfigTest, TypicalFileWithCrLfAndNoFinalNewline) {
-  ASSERT_EQ(read("RIPPER=/var/bin/lumoripper\r\n"
-                 "STATIONSFILE=/var/etc/stations.xml\r\n"
-                 "MYSTATIONFILE=/var/etc/lumostations.xml\n"
-                 "MYPLAYLISTFILE=/var/etc/playlist.m3u\n"
-                 "MYGENREFILE=/var/etc/genre.xml\n"
-                 "LUMOPIC=\n"
-                 "RIPDIR=/hdd"),
-            0);
-  EXPECT_STREQ(RIPPER, "/var/bin/lumoripper");
-  EXPECT_STREQ(STATIONSFILE, "/var/etc/stations.xml");
-  EXPECT_STREQ(MYSTATIONSFILE, "/var/etc/lumostations.xml");
-  EXPECT_STREQ(MYPLAYLISTFILE, "/var/etc/playlist.m3u");
-  EXPECT_STREQ(MYGENREFILE, "/var/etc/genre.xml");
-  EXPECT_STREQ(LUMOPIC, "");
-  EXPECT_STREQ(RIPDIR, "/hdd") << "the last line keeps its last character";
-  EXPECT_TRUE(tooLong().empty());
-
-  // An empty remainder at the very end; a carriage return inside stays.
-  ASSERT_EQ(read("RIPDIR=/a\rb\r\r\nLUMOPIC="), 0);
-  EXPECT_STREQ(RIPDIR, "/a\rb\r");
-  EXPECT_STREQ(LUMOPIC, "");
-}
-
-TEST_F(ConfigTest, KeysAreFoundAnywhereInALine) {
-  ASSERT_EQ(read("#RIPPER=/bin/x\n"
-                 "MYSTATIONSFILE=/x/fav.xml\n"
-                 "   RIPDIR=/with blanks \n"
-                 "MYGENREFILE=/a LUMOPIC=/b\n"
-                 "LUMOPIC=/p1\nLUMOPIC=/p2\n"
-                 "garbage without keys\n\n"),
-            0);
-  EXPECT_STREQ(RIPPER, "/bin/x");
-  // The S spelling matches the station file key, not the favourites key.
-  EXPECT_STREQ(STATIONSFILE, "/x/fav.xml");
-  EXPECT_STREQ(MYSTATIONSFILE, "");
-  EXPECT_STREQ(RIPDIR, "/with blanks ");
-  // Every key runs to the end of its line; the last line wins.
-  EXPECT_STREQ(MYGENREFILE, "/a LUMOPIC=/b");
-  EXPECT_STREQ(LUMOPIC, "/p2");
-}
-
-TEST_F(ConfigTest, LongLinesAreSearchedInPieces) {
-  ASSERT_EQ(read(std::string(260, '#') + "LUMOPIC=/pic.mvi\n"), 0);
-  EXPECT_STREQ(LUMOPIC, "/pic.mvi");
-  // A key split by the piece boundary is not found.
-  ASSERT_EQ(read(std::string(252, '#') + "RIPPER=/split\n"), 0);
-  EXPECT_STREQ(RIPPER, "");
-  // A value running past its piece is taken whole, never cut there.
-  std::string fitDir = "/" + std::string(254, 'd');
-  ASSERT_EQ(read("RIPDIR=" + fitDir + "\n"), 0);
-  EXPECT_EQ(std::string(RIPDIR), fitDir);
-}
-
-TEST_F(ConfigTest, OverlongValuesAreNamedAndNotTaken) {
-  std::string longPath = "/" + std::string(127, 'p');  // 128 characters
-  ASSERT_EQ(read("RIPPER=/old\n"
-                 "LUMOPIC=" + longPath + "\n"
-                 "RIPPER=" + longPath + "\n"
-                 "RIPDIR=/" + std::string(255, 'd') + "\n"
-                 "MYGENREFILE=" + longPath.substr(0, 127) + "\n"),
-            0);
-  EXPECT_STREQ(RIPPER, "/old");
-  EXPECT_STREQ(LUMOPIC, "");
-  EXPECT_STREQ(RIPDIR, "");
-  EXPECT_EQ(std::string(MYGENREFILE), longPath.substr(0, 127));
-  EXPECT_EQ(tooLong(), (std::vector<std::string>{"LUMOPIC", "RIPPER", "RIPDIR"}));
-
-  // A later value that fits mends the report for that key.
-  ASSERT_EQ(read("LUMOPIC=" + longPath + "\nLUMOPIC=/ok\n"), 0);
-  EXPECT_STREQ(LUMOPIC, "/ok");
-  EXPECT_TRUE(tooLong().empty());
-}
-
-TEST_F(ConfigTest, BinaryJunkIsHarmless) {
+  const std::string p127 = std::string(127, 'p'), d254 = std::string(254, 'd');
   std::string junk;
   for (int i = 0; i < 2000; ++i) junk += static_cast<char>((i * 37) & 0xff);
-  EXPECT_EQ(read(junk + "\nRIPPER=/bin/\x01rip\n" + junk), 0);
-  EXPECT_STREQ(RIPPER, "/bin/\x01rip");
+  const struct {
+    std::string file, seen;
+  } cases[] = {
+      {"", "0:|||||||"},
+      // CR LF ends, no final newline: the last line keeps its last character.
+      {"RIPPER=/var/bin/lumoripper\r\nSTATIONSFILE=/var/etc/stations.xml\r\n"
+       "MYSTATIONFILE=/var/etc/lumostations.xml\nMYPLAYLISTFILE=/var/etc/playlist.m3u\n"
+       "MYGENREFILE=/var/etc/genre.xml\nLUMOPIC=\nRIPDIR=/hdd",
+       "0:/var/bin/lumoripper|/hdd|/var/etc/stations.xml|/var/etc/lumostations.xml|"
+       "/var/etc/playlist.m3u|/var/etc/genre.xml||"},
+      // An empty remainder at the very end; a carriage return inside stays.
+      {"RIPDIR=/a\rb\r\r\nLUMOPIC=", "0:|/a\rb\r||||||"},
+      // Keys are found anywhere in a line and run to its end; the S spelling
+      // matches the station file key, not the favourites key; the last wins.
+      {"#RIPPER=/bin/x\nMYSTATIONSFILE=/x/fav.xml\n   RIPDIR=/with blanks \n"
+       "MYGENREFILE=/a LUMOPIC=/b\nLUMOPIC=/p1\nLUMOPIC=/p2\ngarbage without keys\n\n",
+       "0:/bin/x|/with blanks |/x/fav.xml|||/a LUMOPIC=/b|/p2|"},
+      // Long lines are searched in pieces: a key split by a piece boundary
+      // is not found, a value running past its piece is taken whole.
+      {std::string(260, '#') + "LUMOPIC=/pic.mvi\n", "0:||||||/pic.mvi|"},
+      {std::string(252, '#') + "RIPPER=/split\n", "0:|||||||"},
+      {"RIPDIR=/" + d254 + "\n", "0:|/" + d254 + "||||||"},
+      // Values too long for their global are named and not taken.
+      {"RIPPER=/old\nLUMOPIC=/" + p127 + "\nRIPPER=/" + p127 + "\nRIPDIR=/" + d254 + "d\n"
+       "MYGENREFILE=/" + p127.substr(1) + "\n",
+       "0:/old|||||/" + p127.substr(1) + "|| LUMOPIC RIPPER RIPDIR"},
+      {"LUMOPIC=/" + p127 + "\nLUMOPIC=/ok\n", "0:||||||/ok|"},  // a later value that fits mends it
+      {junk + "\nRIPPER=/bin/\x01rip\n" + junk, "0:/bin/\x01rip|||||||"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(readConf(root, c.file), c.seen) << c.file.substr(0, 80);
 }
 
 }  // namespace

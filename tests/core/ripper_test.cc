@@ -1,4 +1,4 @@
-// The ripper's files: the probe's reading of the pidof output and the
+// The ripper's files: the probe's reading of the pidof output, and the
 // checks that stand between /tmp/lumopid and a kill.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -16,128 +16,87 @@
 
 namespace {
 
-using oruvel::ripper::PidFile;
-using oruvel::ripper::Probe;
-using testsupport::TempRoot;
+namespace rip = oruvel::ripper;
+using oruvel::paths::kLumoPid;
 
-// Puts a fake pidof first on PATH that prints `output`, so the probe's
-// reading is tested without looking at real processes.
-class FakePidof {
- public:
-  FakePidof(const TempRoot& root, const std::string& printfArg) : dir_(root.path() + "/fakebin") {
-    std::string script = "#!/bin/sh\nprintf '" + printfArg + "'\n";
-    testsupport::writeFile(dir_ + "/pidof", script);
-    chmod((dir_ + "/pidof").c_str(), 0755);
-    const char* path = std::getenv("PATH");
-    oldPath_ = path ? path : "";
-    setenv("PATH", (dir_ + ":" + oldPath_).c_str(), 1);
-  }
-  ~FakePidof() { setenv("PATH", oldPath_.c_str(), 1); }
-
- private:
-  std::string dir_, oldPath_;
-};
-
-class RipperFilesTest : public ::testing::Test {
- protected:
-  void SetUp() override { oruvel::setFsRoot(root.path()); }
-  TempRoot root;
-};
-
-TEST_F(RipperFilesTest, ProbeReadsThePidofOutput) {
-  struct Case {
-    const char* output;
-    Probe expected;
-  } cases[] = {
-      {"", Probe::none},          // pidof that writes nothing at all
-      {"\\n", Probe::none},       // pidof that writes a lone newline
-      {"4711\\n", Probe::running},
-      {"12 345\\n", Probe::running},
-  };
-  for (const Case& c : cases) {
-    root.write(oruvel::paths::kLumoPid, "4711\n");
-    FakePidof fake(root, c.output);
-    EXPECT_EQ(oruvel::ripper::probe(), c.expected) << "pidof output: " << c.output;
+TEST(RipperFiles, ProbeReadsThePidofOutput) {
+  testsupport::TempRoot root;
+  oruvel::setFsRoot(root.path());
+  // A pidof first on PATH that prints what the case says, so no real
+  // process is looked at.
+  const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+  setenv("PATH", (root.at("/fakebin") + ":" + oldPath).c_str(), 1);
+  const struct {
+    const char* printed;
+    rip::Probe expected;
+  } cases[] = {{"", rip::Probe::none}, {"\\n", rip::Probe::none}, {"4711\\n", rip::Probe::running},
+               {"12 345\\n", rip::Probe::running}};
+  for (const auto& c : cases) {
+    root.write("/fakebin/pidof", std::string("#!/bin/sh\nprintf '") + c.printed + "'\n");
+    chmod(root.at("/fakebin/pidof").c_str(), 0755);
+    root.write(kLumoPid, "4711\n");
+    EXPECT_EQ(rip::probe(), c.expected) << c.printed;
     // Only a probe that finds no ripper removes the ripper's PID file.
-    EXPECT_EQ(root.exists(oruvel::paths::kLumoPid), c.expected == Probe::running) << c.output;
+    EXPECT_EQ(root.exists(kLumoPid), c.expected == rip::Probe::running) << c.printed;
     EXPECT_TRUE(root.exists(oruvel::paths::kLumoPidProbe));
   }
+  setenv("PATH", oldPath.c_str(), 1);
 }
 
-TEST_F(RipperFilesTest, PidFileContents) {
+TEST(RipperFiles, PidFileAndMissingProgressFile) {
+  testsupport::TempRoot root;
+  oruvel::setFsRoot(root.path());
   char pid[7];
-  EXPECT_EQ(oruvel::ripper::readPidFile(pid), PidFile::missing);
+  EXPECT_EQ(rip::readPidFile(pid), rip::PidFile::missing);
   EXPECT_STREQ(pid, "");
-
-  struct Case {
+  const struct {
     std::string content;
-    PidFile expected;
+    rip::PidFile expected;
     const char* text;
-  } cases[] = {
-      {"4711\n", PidFile::valid, "4711"},
-      {"4711", PidFile::valid, "4711"},  // no newline
-      {"  815 extra words\n", PidFile::valid, "815"},
-      {"123456\n", PidFile::valid, "123456"},
-      {"1234567\n", PidFile::invalid, "123456"},  // too long for the kill command
-      {"", PidFile::invalid, ""},
-      {"\n", PidFile::invalid, ""},
-      {"-1\n", PidFile::invalid, "-1"},
-      {"12;rm\n", PidFile::invalid, "12;rm"},
-      {std::string("\x7f\x01\xff\0\x12", 5), PidFile::invalid, nullptr},
+  } pids[] = {
+      {"4711\n", rip::PidFile::valid, "4711"},
+      {"4711", rip::PidFile::valid, "4711"},
+      {"  815 extra words\n", rip::PidFile::valid, "815"},
+      {"123456\n", rip::PidFile::valid, "123456"},
+      {"1234567\n", rip::PidFile::invalid, "123456"},  // too long for the kill command
+      {"", rip::PidFile::invalid, ""},
+      {"\n", rip::PidFile::invalid, ""},
+      {"-1\n", rip::PidFile::invalid, "-1"},
+      {"12;rm\n", rip::PidFile::invalid, "12;rm"},
+      {std::string("\x7f\x01\xff\0\x12", 5), rip::PidFile::invalid, nullptr},
   };
-  for (const Case& c : cases) {
-    root.write(oruvel::paths::kLumoPid, c.content);
-    EXPECT_EQ(oruvel::ripper::readPidFile(pid), c.expected) << c.content;
+  for (const auto& c : pids) {
+    root.write(kLumoPid, c.content);
+    EXPECT_EQ(rip::readPidFile(pid), c.expected) << c.content;
     if (c.text) {
       EXPECT_STREQ(pid, c.text) << c.content;
     }
     EXPECT_LE(std::string(pid).size(), 6u);
   }
+
+  char line[256] = "previous\n";
+  EXPECT_FALSE(rip::readProgressLine(line)) << "no file: not recording";
+  EXPECT_STREQ(line, "previous\n");
 }
 
-TEST_F(RipperFilesTest, OnlyALiveLumoripperIsAKillTarget) {
+TEST(RipperFiles, OnlyALiveLumoripperIsAKillTarget) {
   // A process of our own that is not a ripper.
-  pid_t child = fork();
+  const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     execl("/bin/sleep", "sleep", "30", static_cast<char*>(nullptr));
     _exit(127);
   }
-  std::string childPid = std::to_string(child);
+  const std::string childPid = std::to_string(child);
   usleep(100 * 1000);
-  EXPECT_FALSE(oruvel::ripper::isRunningRipper(childPid.c_str()));
-  EXPECT_FALSE(oruvel::ripper::isRunningRipper(std::to_string(getpid()).c_str()));
+  EXPECT_FALSE(rip::isRunningRipper(childPid.c_str()));
+  EXPECT_FALSE(rip::isRunningRipper(std::to_string(getpid()).c_str()));
   for (const char* bad : {"", "-1", "0", "1", "0042", "1234567", "12a", "1 2"})
-    EXPECT_FALSE(oruvel::ripper::isRunningRipper(bad)) << bad;
+    EXPECT_FALSE(rip::isRunningRipper(bad)) << bad;
   kill(child, SIGKILL);
   waitpid(child, nullptr, 0);
-  // A PID that is gone.
-  EXPECT_FALSE(oruvel::ripper::isRunningRipper(childPid.c_str()));
-  EXPECT_EQ(oruvel::ripper::killCommand("815"), "kill 815");
-}
-
-TEST_F(RipperFilesTest, ProgressLine) {
-  char line[256] = "previous\n";
-  EXPECT_FALSE(oruvel::ripper::readProgressLine(line));
-  EXPECT_STREQ(line, "previous\n");
-
-  // An empty file means recording, but nothing new to show.
-  root.write(oruvel::paths::kLumoRip, "");
-  EXPECT_TRUE(oruvel::ripper::readProgressLine(line));
-  EXPECT_STREQ(line, "previous\n");
-
-  root.write(oruvel::paths::kLumoRip, "track 2: 1234 kB\nsecond line\n");
-  EXPECT_TRUE(oruvel::ripper::readProgressLine(line));
-  EXPECT_STREQ(line, "track 2: 1234 kB\n");
-
-  root.write(oruvel::paths::kLumoRip, "no newline");
-  EXPECT_TRUE(oruvel::ripper::readProgressLine(line));
-  EXPECT_STREQ(line, "no newline");
-
-  // A long line is cut to 255 characters, the buffer always terminated.
-  root.write(oruvel::paths::kLumoRip, std::string(400, 'x') + "\n");
-  EXPECT_TRUE(oruvel::ripper::readProgressLine(line));
-  EXPECT_EQ(std::string(line), std::string(255, 'x'));
+  EXPECT_FALSE(rip::isRunningRipper(childPid.c_str())) << "a PID that is gone";
+  EXPECT_EQ(rip::killCommand("815"), "kill 815");
 }
 
 }  // namespace

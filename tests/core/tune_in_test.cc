@@ -15,73 +15,63 @@
 
 namespace {
 
-using testsupport::TempRoot;
+const std::string kPrefix = "4096:0:0:0:0:0:0:0:0:0:";
 
-class TuneIn : public ::testing::Test {
- protected:
-  void SetUp() override {
-    oruvel::setFsRoot(root.path());
-    oruvel::copyBounded(RIPPER, "r");
-    oruvel::copyBounded(RIPDIR, "d");
-  }
-  void playlist(const std::string& content) { root.write("/tmp/lumolist.m3u", content); }
-  TempRoot root;
-};
-
-TEST_F(TuneIn, OpenPlayListStripsOnlyTheLineEnd) {
-  struct Case {
+TEST(TuneIn, PlaylistLineAndTheStringsThatMustFit) {
+  testsupport::TempRoot root;
+  oruvel::setFsRoot(root.path());
+  EXPECT_EQ(OpenPlayList(), 1) << "no playlist";
+  const struct {
     std::string file;
     int result;
     const char* url;
-  } cases[] = {{"http://a/x\r\nhttp://b/\n", 0, "http://a/x"},
+  } cases[] = {{"http://a/x\r\nhttp://b/\n", 0, "http://a/x"},  // only the line end is stripped
                {"http://a/last-char-kept", 0, "http://a/last-char-kept"},
                {"\n", 0, ""},
                {"", 1, ""},
                {"http://" + std::string(300, 'u') + "\n", 1, ""}};
-  for (const Case& c : cases) {
-    playlist(c.file);
+  for (const auto& c : cases) {
+    root.write("/tmp/lumolist.m3u", c.file);
     playlist_string[0] = '\0';
     EXPECT_EQ(OpenPlayList(), c.result) << c.file;
     EXPECT_STREQ(playlist_string, c.url);
   }
-  std::remove(root.at("/tmp/lumolist.m3u").c_str());
-  EXPECT_EQ(OpenPlayList(), 1);
-}
 
-TEST_F(TuneIn, UrlThatDoesNotFitIsAnUnreadablePlaylist) {
-  // 232 URL characters fit behind the prefix; 233 do not.
-  std::string fits = "http://" + std::string(225, 'f');
-  playlist(fits + "\n");
+  // 232 URL characters fit behind the prefix; 233 do not, and the earlier
+  // station stays.
+  oruvel::copyBounded(RIPPER, "r");
+  oruvel::copyBounded(RIPDIR, "d");
+  const std::string fits = "http://" + std::string(225, 'f');
+  root.write("/tmp/lumolist.m3u", fits + "\n");
   ASSERT_EQ(oruvel::resolveStreamStrings(), 0);
-  EXPECT_EQ(std::string(play_stream), "4096:0:0:0:0:0:0:0:0:0:" + fits);
-
-  playlist(fits + "g\n");
+  EXPECT_EQ(play_stream, kPrefix + fits);
+  root.write("/tmp/lumolist.m3u", fits + "g\n");
   EXPECT_EQ(oruvel::resolveStreamStrings(), 1);
   EXPECT_STREQ(playlist_string, "");
   EXPECT_STREQ(ripp_stream, "");
-  EXPECT_EQ(std::string(play_stream), "4096:0:0:0:0:0:0:0:0:0:" + fits);  // the earlier station
-
-  // Short URL, but RIPPER and RIPDIR leave no room in ripp_stream.
+  EXPECT_EQ(play_stream, kPrefix + fits);
+  // A short URL, but RIPPER and RIPDIR leave no room in ripp_stream.
   oruvel::copyBounded(RIPDIR, std::string(250, 'd'));
-  playlist("http://short/\n");
+  root.write("/tmp/lumolist.m3u", "http://short/\n");
   EXPECT_EQ(oruvel::resolveStreamStrings(), 1);
   EXPECT_STREQ(ripp_stream, "");
 }
 
-TEST_F(TuneIn, RipperCommandLineQuotesEveryPart) {
+TEST(TuneIn, RipperCommandLineQuotesEveryPart) {
+  testsupport::TempRoot root;
+  oruvel::setFsRoot(root.path());
   root.write("/bin/rip", "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\"; done > \"$RIP_LOG\"\n");
   chmod(root.at("/bin/rip").c_str(), 0755);
   setenv("RIP_LOG", root.at("/rip.log").c_str(), 1);
   oruvel::copyBounded(RIPPER, root.at("/bin/rip"));
   oruvel::copyBounded(RIPDIR, root.at("/my music/it's here"));
-  playlist("http://s.example/a?b=1&c=$(touch pwned);x\n");
+  root.write("/tmp/lumolist.m3u", "http://s.example/a?b=1&c=$(touch pwned);x\n");
   ASSERT_EQ(oruvel::resolveStreamStrings(), 0);
-  EXPECT_EQ(std::string(ripp_stream), root.at("/bin/rip") +
-                                          " http://s.example/a?b=1&c=$(touch pwned);x -d " +
-                                          root.at("/my music/it's here"));
+  EXPECT_EQ(ripp_stream, root.at("/bin/rip") + " http://s.example/a?b=1&c=$(touch pwned);x -d " +
+                             root.at("/my music/it's here"));
   oruvel::runShell("cd " + oruvel::shellQuote(root.path()) + " && " + oruvel::ripperCommandLine());
-  EXPECT_EQ(root.read("/rip.log"), "[http://s.example/a?b=1&c=$(touch pwned);x][-d][" +
-                                       root.at("/my music/it's here") + "]");
+  EXPECT_EQ(root.read("/rip.log"),
+            "[http://s.example/a?b=1&c=$(touch pwned);x][-d][" + root.at("/my music/it's here") + "]");
   EXPECT_FALSE(root.exists("/pwned"));
 }
 

@@ -1,0 +1,136 @@
+// The genre file, the directory page and the local station files read into
+// their lists, and a favourite record that cannot be written.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "directory/favourites.h"
+#include "directory/genre_list.h"
+#include "directory/station_list.h"
+#include "plugin/fixed_text.h"
+#include "tests/support/temp_root.h"
+
+namespace {
+
+using Entries = std::vector<std::pair<std::string, int>>;
+using Rows = std::vector<std::string>;
+using testsupport::TempRoot;
+
+Entries readGenres(const TempRoot& root, const std::string& content) {
+  root.write("/genre.xml", content);
+  Entries seen;
+  oruvel::readGenreList(root.at("/genre.xml").c_str(), [&](const char* name, int key) { seen.emplace_back(name, key); });
+  return seen;
+}
+
+// The stations by key as "name|id|bitrate|genre", looked up as the window does.
+Rows rowsByKey() {
+  Rows rows;
+  for (int key = 1; key <= AnzahlNETElemente; ++key) {
+    NET_Element_ermitteln(key, AnzahlNETElemente);
+    rows.push_back(std::string(net_anker->name) + "|" + net_anker->id + "|" + net_anker->bitrate + "|" + net_anker->genre);
+  }
+  return rows;
+}
+
+Rows page(const TempRoot& root, const std::string& content, const char* filter = "0") {
+  oruvel::copyBounded(which_bitrate, filter);
+  root.write("/tmp/lumonet", content);
+  EXPECT_TRUE(oruvel::readDirectoryPage(root.at("/tmp/lumonet")));
+  EXPECT_EQ(read_error, 0);
+  return rowsByKey();
+}
+
+TEST(Lists, GenresAreTheExactElementsAfterTheLocalEntries) {
+  TempRoot root;
+  const Entries local = {{"local:lumostations.xml", 1}, {"local: stations.xml", 2}};
+  Entries want = local;
+  want.insert(want.end(), {{"First", 3}, {"R&amp;B", 4}, {"", 5}, {std::string(63, 'n'), 6}, {"Second", 7}});
+  EXPECT_EQ(readGenres(root, "<genre name=\"First\"/><genre name=\"Other\"/>\n"
+                             "<Genre name=\"Capital\"/>\n<genre  name=\"TwoBlanks\"/>\n"
+                             "  before <genre name=\"R&amp;B\"/>\r\n"
+                             "<genre name='Single'/>\n<genre name=\"NoClosingQuote/>\n<genre name=\"\"/>\n"
+                             "<genre name=\"" + std::string(100, 'n') + "\"/>\n" + std::string(250, ' ') +
+                             "<genre name=\"SplitByThePiece\"/>\n" + std::string(260, ' ') + "<genre name=\"Second\"/>"),
+            want);
+  GENRE_Element_ermitteln(4, AnzahlGenreElemente);
+  EXPECT_STREQ(genre_anker->name, "R&amp;B");
+
+  // Each read replaces the list, nothing of the earlier ones behind it.
+  EXPECT_EQ(readGenres(root, ""), local);
+  EXPECT_EQ(readGenres(root, "<genre name=\"G\"/>\n"), (Entries{local[0], local[1], {"G", 3}}));
+  GENRE_Element_ermitteln(1, AnzahlGenreElemente);
+  EXPECT_EQ(genre_anker->next, nullptr);
+  // A missing file announces nothing and keeps the list.
+  GenreNode* before = genre_ende;
+  EXPECT_FALSE(oruvel::readGenreList(root.at("/missing.xml").c_str(), [](const char*, int) { ADD_FAILURE(); }));
+  EXPECT_EQ(AnzahlGenreElemente, 0);
+  EXPECT_EQ(genre_ende, before);
+}
+
+TEST(Lists, DirectoryPageFilterAndFieldCuts) {
+  TempRoot root;
+  const std::string three =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<stationlist>\n"
+      "<station name=\"Alpha\" mt=\"audio/mpeg\" id=\"11\" br=\"64\" genre=\"Pop\" ct=\"x\"/>\n"
+      "<station genre=\"Pop Rock\" br=\"128\" id=\"22\" name=\"Beta\"/>\r\n"
+      "<station name=\"Gamma\" id=\"33\"/>\n</stationlist>\n";
+  EXPECT_EQ(page(root, three), (Rows{"Alpha|11|64|Pop", "Beta|22|128|Pop Rock", "Gamma|33||"}));
+  EXPECT_EQ(page(root, three, "128"), (Rows{"Beta|22|128|Pop Rock", "Gamma|33||"}));
+  // Bitrates read as strtol does: blanks and a sign first, stop at the
+  // first other character, no digits give 0. "00" is not "0": a filter at 0.
+  const std::string odd = "<station name=\"Lead\" br=\"  +128kbps\"/>\n<station name=\"Junk\" br=\"fast\"/>\n"
+                          "<station name=\"Neg\" br=\"-1\"/>\n";
+  EXPECT_EQ(page(root, odd, "96"), (Rows{"Lead||  +128kbps|"}));
+  EXPECT_EQ(page(root, odd, "00"), (Rows{"Lead||  +128kbps|", "Junk||fast|"}));
+
+  std::string oneLine;
+  for (int i = 0; i < 40; ++i) oneLine += "<station name=\"S\" id=\"1\" br=\"128\"/>";  // three 511-pieces
+  const Rows rows = page(root, "<station name=\"Radio id=\"7\" br=\"128\" id=\"99\"/>\n"
+                               "<station name=\"Rock &amp; Roll &lt;3\"/>\n<station id=\"1\"/>\n" + oneLine +
+                               "\n<station name=\"" + std::string(300, 'n') + "\" id=\"" + std::string(40, '1') +
+                               "\" br=\"" + std::string(30, '9') + "\" genre=\"" + std::string(60, 'g') +
+                               "\"/>\n<station genre=\"" + std::string(300, 'g') + "\" id=\"3\" name=\"Unclosed\r\n");
+  ASSERT_EQ(rows.size(), 7u);
+  EXPECT_EQ(rows[0], "Radio id=|7|128|");  // the first "id=" stands inside the name
+  EXPECT_EQ(rows[1], "Rock &amp; Roll &lt;3|||");
+  EXPECT_EQ(rows[2], "S|1|128|");
+  EXPECT_EQ(rows[5], std::string(300, 'n') + "|" + std::string(15, '1') + "|" + std::string(11, '9') + "|" +
+                         std::string(60, 'g'));
+  EXPECT_EQ(rows[6], "Unclosed|3||" + std::string(127, 'g'));
+
+  // A failed read keeps the list (as the window shows); an empty page empties it.
+  EXPECT_FALSE(oruvel::readDirectoryPage(root.at("/tmp/none")));
+  EXPECT_EQ(read_error, 1);
+  EXPECT_EQ(page(root, ""), Rows{});
+  EXPECT_EQ(net_anker, nullptr);
+  EXPECT_TRUE(oruvel::stationsInKeyOrder().empty());
+}
+
+TEST(Lists, LocalFileTakesTheNameLineAndTheUrlLineAfterIt) {
+  TempRoot root;
+  root.write("/stations.xml",
+             "<?xml version=\"1.0\"?>\n<stations>\n\n<station name=\"Jazz Radio\"\r\n"
+             "url=\"http://dir:80/sbin/tunein-station.pls?id=4321&amp;filename=playlist.pls\"/>\r\n"
+             "<station name=\"NoUrl\"\n<station name=\"Swallowed\"\n"
+             "<station name=\"BareId\"\nurl=\"http://h/sbin/tunein-station.pls?id=123\"/>\n<station name=\"Last\"\n");
+  ASSERT_TRUE(oruvel::readLocalStations(root.at("/stations.xml").c_str()));
+  EXPECT_EQ(rowsByKey(), (Rows{"Jazz Radio|4321||", "NoUrl|||", "BareId|123||", "Last|||"}));
+  EXPECT_FALSE(oruvel::readLocalStations(root.at("/none.xml").c_str()));
+  EXPECT_EQ(read_error, 1);
+  RemoveList();
+  EXPECT_EQ(net_ende, nullptr);
+
+  // A favourite record that does not reach the file is not counted as saved.
+  root.write("/fav.xml", "");
+  std::FILE* readOnly = std::fopen(root.at("/fav.xml").c_str(), "r");
+  ASSERT_NE(readOnly, nullptr);
+  EXPECT_FALSE(oruvel::appendFavourite(readOnly, "Jazz Radio", "4321"));
+  std::fclose(readOnly);
+  EXPECT_EQ(root.read("/fav.xml"), "");
+}
+
+}  // namespace
