@@ -1,43 +1,59 @@
+// The LCD picture in memory, its packing into pages, and the status text
+// laid out on it.
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
 #include <string>
 
 #include "lcd/lcd_display.h"
+#include "lcd/lcd_font.h"
+#include "lcd/status_layout.h"
 #include "plugin/fs_root.h"
-#include "tests/lcd/lcd_test_support.h"
+#include "tests/support/temp_root.h"
 
 namespace {
 
-using lcdtest::glyphBit;
-using lcdtest::MemoryDisplay;
+// Glyph pixel (k, r) of code c: 1 lit, 0 dark.
+int glyphBit(unsigned char c, int k, int r) { return (lcd_font[c * 8 + r] >> (7 - k)) & 1; }
 
-int litCount(const CLCDDisplay& lcd) {
-  int n = 0;
-  for (int i = 0; i < CLCDDisplay::kBufferColumns * CLCDDisplay::kRows; ++i) n += lcd.pixels()[i];
-  return n;
+// A display whose device is missing, so that it draws in memory only.
+struct MemoryDisplay {
+  testsupport::TempRoot root;
+  std::unique_ptr<CLCDDisplay> lcd;
+  MemoryDisplay() {
+    testing::internal::CaptureStderr();
+    lcd = std::make_unique<CLCDDisplay>(root.at("/dev/dbox/lcd0"));
+    testing::internal::GetCapturedStderr();
+  }
+};
+
+// Each cell of the seven status rows shows the glyph of `text`, blanks after it.
+void expectStatus(const CLCDDisplay& lcd, const std::string& text) {
+  for (int n = 0; n < 98; ++n)
+    for (int r = 0; r < 8; ++r)
+      for (int k = 0; k < 8; ++k)
+        ASSERT_EQ(lcd.pixel(1 + n % 14 * 8 + k, 8 + n / 14 * 8 + r),
+                  glyphBit(n < static_cast<int>(text.size()) ? text[n] : ' ', k, r))
+            << "cell " << n << " glyph pixel " << k << "," << r;
 }
 
-TEST(LcdDisplay, MissingDeviceIsReportedAndDrawingStillWorks) {
+TEST(LcdDisplay, DevicesThatAreMissingOrRefuseAreReported) {
   testsupport::TempRoot root;
   oruvel::setFsRoot(root.path());
   testing::internal::CaptureStderr();
   CLCDDisplay lcd;  // the device path under the root does not exist
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "LCD (/dev/dbox/lcd0): No such file or directory\n");
   EXPECT_FALSE(lcd.deviceOpen());
-
   lcd.draw_char(0, 0, 'A');
   testing::internal::CaptureStderr();
-  lcd.update();  // fails silently
+  lcd.update();  // fails silently, the pages are packed all the same
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(lcd.pages()[0], 0x78);
-}
 
-TEST(LcdDisplay, DeviceThatRefusesTheRequestsIsReportedTwice) {
-  testsupport::TempRoot root;
   root.write("/dev/dbox/lcd0", "");  // a plain file: both requests fail
   testing::internal::CaptureStderr();
-  { CLCDDisplay lcd(root.at("/dev/dbox/lcd0")); }
+  { CLCDDisplay refusing; }
   const std::string err = testing::internal::GetCapturedStderr();
   // Each with the system's error text, which differs between systems.
   EXPECT_EQ(err.rfind("clear failed: ", 0), 0u) << err;
@@ -46,27 +62,22 @@ TEST(LcdDisplay, DeviceThatRefusesTheRequestsIsReportedTwice) {
   EXPECT_EQ(err.find('\n', second) + 1, err.size()) << err;
 }
 
-TEST(LcdDisplay, PackingIntoPages) {
+TEST(LcdDisplay, PagesPackEightRowsAColumnAndShowOnly120Columns) {
   MemoryDisplay d;
   d.lcd->draw_char(0, 0, 'A');
   d.lcd->update();
   const unsigned char a[8] = {0x78, 0x7C, 0x16, 0x13, 0x16, 0x7C, 0x78, 0x00};
-  for (int i = 0; i < CLCDDisplay::kPageBytes; ++i)
-    EXPECT_EQ(d.lcd->pages()[i], i < 8 ? a[i] : 0) << "byte " << i;
-
+  for (int i = 0; i < CLCDDisplay::kPageBytes; ++i) EXPECT_EQ(d.lcd->pages()[i], i < 8 ? a[i] : 0) << "byte " << i;
   d.lcd->draw_char(0, 0, ' ');
   d.lcd->draw_point(5, 9, 1);     // page 1, bit 1
   d.lcd->draw_point(119, 63, 1);  // last page, last column, bit 7
   d.lcd->draw_point(125, 0, 1);   // held in memory, never shown
   d.lcd->convert_data();
-  int nonZero = 0;
-  for (int i = 0; i < CLCDDisplay::kPageBytes; ++i) nonZero += d.lcd->pages()[i] != 0;
-  EXPECT_EQ(nonZero, 2);
-  EXPECT_EQ(d.lcd->pages()[1 * 120 + 5], 0x02);
-  EXPECT_EQ(d.lcd->pages()[7 * 120 + 119], 0x80);
+  for (int i = 0; i < CLCDDisplay::kPageBytes; ++i)
+    EXPECT_EQ(d.lcd->pages()[i], i == 125 ? 0x02 : i == 7 * 120 + 119 ? 0x80 : 0) << "byte " << i;
 }
 
-TEST(LcdDisplay, CharactersPaintTheirWholeCellClippedPixelByPixel) {
+TEST(LcdDisplay, DrawingIsClippedPixelByPixelWhereverItLands) {
   MemoryDisplay d;
   CLCDDisplay& lcd = *d.lcd;
   lcd.draw_char(116, 0, '\xDB');  // right edge: columns 116..119 only
@@ -74,25 +85,12 @@ TEST(LcdDisplay, CharactersPaintTheirWholeCellClippedPixelByPixel) {
   for (int x = 0; x < CLCDDisplay::kBufferColumns; ++x)
     for (int y = 0; y < 64; ++y)
       ASSERT_EQ(lcd.pixel(x, y), (x >= 116 && x < 120 && y < 8) || (x < 8 && y >= 60)) << x << "," << y;
-
   // Left of the edge: glyph columns 3..7 land on columns 0..4, not moved;
   // the glyph's dark pixels darken what was lit before.
   lcd.draw_char(0, 16, '\xDB');
   lcd.draw_char(-3, 16, 'A');
   for (int r = 0; r < 8; ++r)
-    for (int x = 0; x < 8; ++x)
-      EXPECT_EQ(lcd.pixel(x, 16 + r), x < 5 ? glyphBit('A', x + 3, r) : 1) << x << "," << r;
-}
-
-TEST(LcdDisplay, SixteenCharactersShowFourteenAndSevenColumns) {
-  MemoryDisplay d;
-  const char text[] = "ABCDEFGHIJKLMNOP";
-  d.lcd->draw_string(1, 0, text);
-  for (int x = 0; x < CLCDDisplay::kBufferColumns; ++x)
-    for (int r = 0; r < 8; ++r) {
-      const int expected = x >= 1 && x < 120 ? glyphBit(text[(x - 1) / 8], (x - 1) % 8, r) : 0;
-      ASSERT_EQ(d.lcd->pixel(x, r), expected) << "column " << x << " row " << r;
-    }
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(lcd.pixel(x, 16 + r), x < 5 ? glyphBit('A', x + 3, r) : 1) << x << "," << r;
 }
 
 TEST(LcdDisplay, PointColoursAndCoordinatesFarOutside) {
@@ -108,8 +106,6 @@ TEST(LcdDisplay, PointColoursAndCoordinatesFarOutside) {
   EXPECT_EQ(lcd.pixel(8, 8), 1);  // two inversions restore a lit pixel
   lcd.draw_point(8, 8, 0);
   lcd.draw_point(9, 9, 7);  // no such colour
-  EXPECT_EQ(litCount(lcd), 0);
-
   for (int v : {INT_MIN, INT_MIN + 3, -40, 132, 1000, INT_MAX - 3, INT_MAX}) {
     lcd.draw_point(v, 0, 1);
     lcd.draw_point(0, v, 1);
@@ -119,7 +115,32 @@ TEST(LcdDisplay, PointColoursAndCoordinatesFarOutside) {
     lcd.draw_string(0, v, "\xDB\xDB");
   }
   lcd.draw_string(0, 0, nullptr);
-  EXPECT_EQ(litCount(lcd), 0);
+  for (int i = 0; i < CLCDDisplay::kBufferColumns * CLCDDisplay::kRows; ++i) ASSERT_EQ(lcd.pixels()[i], 0) << i;
+}
+
+TEST(LcdDisplay, StatusTextFillsSevenRowsOfFourteenAndTouchesNothingElse) {
+  // A NUL byte does not end the row early: it shows blank, like glyph 0.
+  const oruvel::StatusRows rows = oruvel::statusRows(std::string("ab\ncd\x01") + '\0' + "e");
+  EXPECT_STREQ(rows[0].data(), "ab\ncd\x01 e      ");
+  EXPECT_STREQ(rows[1].data(), "              ");
+  std::string text;
+  for (int i = 0; i < 120; ++i) text += static_cast<char>('!' + i % 90);
+
+  MemoryDisplay d;
+  for (int x = 0; x < 120; ++x)
+    for (int y = 0; y < 64; ++y) d.lcd->draw_point(x, y, 1);
+  oruvel::layoutStatusText(*d.lcd, text);
+  expectStatus(*d.lcd, text.substr(0, 98));  // the rest of a long text dropped
+  // The top band, column 0 and columns 113..119 keep what they had.
+  for (int x = 0; x < 120; ++x)
+    for (int y = 0; y < 64; ++y)
+      if (y < 8 || x == 0 || x >= 113) {
+        ASSERT_EQ(d.lcd->pixel(x, y), 1) << x << "," << y;
+      }
+  EXPECT_EQ(d.lcd->pages()[0], 0xFF);  // update() packed the picture
+  // A shorter text leaves no remains; a newline shows its glyph.
+  oruvel::layoutStatusText(*d.lcd, "Oruvel V0.2 PLAY:  RIP: 12 MB\n");
+  expectStatus(*d.lcd, "Oruvel V0.2 PLAY:  RIP: 12 MB\n");
 }
 
 }  // namespace
