@@ -1,13 +1,10 @@
 // The ripper's file-name maker: any title or station text gives a name that
-// stays one file inside the recording folder, fits its length, keeps whole
-// UTF-8 characters, and can really be created there.
+// stays one file inside the recording folder, fits its length (the first
+// byte picks it), keeps whole UTF-8 characters, and can really be created.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdint>
-#include <string>
 
 #include "tests/fuzz/fuzz_support.h"
 #include "tools/lumoripper/file_names.h"
@@ -15,10 +12,10 @@
 namespace {
 
 // True when `s` holds only whole UTF-8 sequences (no check for overlong forms).
-bool wholeUtf8(const std::string& s) {
+bool wholeUtf8(std::string_view s) {
   for (std::size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
     if (len == 0 || i + len > s.size()) return false;
     for (std::size_t k = 1; k < len; ++k)
       if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
@@ -29,40 +26,26 @@ bool wholeUtf8(const std::string& s) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzzsupport::Split in = fuzzsupport::splitFirst(data, size);
-  const std::size_t maxBytes =
-      in.choice == 0 ? ripper::kMaxNameBytes : std::min<std::size_t>(in.choice, ripper::kMaxNameBytes);
-  std::string name = ripper::safeName(in.text, maxBytes);
+FUZZ_TARGET(in) {
+  const std::size_t maxBytes = in.choice == 0 ? ripper::kMaxNameBytes : std::min<std::size_t>(in.choice, ripper::kMaxNameBytes);
+  const std::string name = ripper::safeName(in.text, maxBytes);
   FUZZ_CHECK(name.size() <= maxBytes);
-  for (char ch : name) {
-    unsigned char c = static_cast<unsigned char>(ch);
-    FUZZ_CHECK(c >= 0x20 && c != 0x7f && c != '/' && c != '\\');
-  }
-  if (!name.empty()) {
-    FUZZ_CHECK(name.front() != '.' && name.front() != ' ');
-    FUZZ_CHECK(name.back() != '.' && name.back() != ' ');
-    FUZZ_CHECK(name.find("  ") == std::string::npos);
-  }
-  std::string text(in.text);
-  if (wholeUtf8(text)) FUZZ_CHECK(wholeUtf8(name));
-
-  std::string host = ripper::hostOf(in.text);
-  FUZZ_CHECK(host.size() <= in.text.size());
-  std::string ext = ripper::extensionFor(in.text);
+  for (unsigned char c : name) FUZZ_CHECK(c >= 0x20 && c != 0x7f && c != '/' && c != '\\');
+  FUZZ_CHECK(name.empty() || (name.front() != '.' && name.front() != ' ' && name.back() != '.' && name.back() != ' '));
+  FUZZ_CHECK(name.find("  ") == std::string::npos);
+  FUZZ_CHECK(!wholeUtf8(in.text) || wholeUtf8(name));
+  FUZZ_CHECK(ripper::hostOf(in.text).size() <= in.text.size());
+  const std::string ext = ripper::extensionFor(in.text);
   FUZZ_CHECK(ext.size() >= 4 && ext[0] == '.');
 
   // The name really is one file in the folder.
-  if (!name.empty()) {
-    static const std::string dir = fuzzsupport::root() + "/music";
-    static const bool made = ::mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST;
-    FUZZ_CHECK(made);
-    std::string path;
-    int fd = ripper::createUnique(dir, name, ext, path);
-    FUZZ_CHECK(fd >= 0);
-    FUZZ_CHECK(path == dir + "/" + name + ext);
-    ::close(fd);
-    FUZZ_CHECK(::unlink(path.c_str()) == 0);
-  }
-  return 0;
+  static const std::string dir = fuzzsupport::at("/music");
+  static const bool made = ::mkdir(dir.c_str(), 0755) == 0;
+  FUZZ_CHECK(made);
+  std::string path;
+  if (name.empty()) return;
+  const int fd = ripper::createUnique(dir, name, ext, path);
+  FUZZ_CHECK(fd >= 0 && path == dir + "/" + name + ext);
+  ::close(fd);
+  FUZZ_CHECK(::unlink(path.c_str()) == 0);
 }

@@ -2,92 +2,70 @@
 // titles handed back do not depend on how the bytes were cut into chunks,
 // the audio is never more than the body, the headers come once and first,
 // and the title reader takes any metadata block.
-#include <cstdint>
-#include <string>
-#include <string_view>
-#include <vector>
+#include <algorithm>
 
 #include "tests/fuzz/fuzz_support.h"
 #include "tools/icy/icy_parser.h"
 
 namespace {
 
+// A text that two joined texts cannot be mistaken for.
+std::string field(const std::string& t) { return std::to_string(t.size()) + ":" + t; }
+
 struct Seen {
-  std::string audio;
-  std::vector<std::string> titles;
-  int headerCalls = 0;
-  bool audioBeforeHeaders = false;
-  icy::StreamInfo info;
-  bool malformed = false;
+  std::string audio, titles, headers;  // headers: what the stream info and the end said
 };
 
-// Runs one parser over the response; chunk sizes come from `seed`
-// (0: the whole body in one call, 1: one byte a call).
+// One parser over the response; chunk sizes come from `seed` (0: the whole
+// body in one call, 1: one byte a call, else pseudo-random).
 Seen parse(std::string_view headers, std::string_view body, std::uint32_t seed) {
   icy::Parser p;
   Seen s;
+  int headerCalls = 0;
   p.onHeaders = [&](const icy::StreamInfo& info) {
-    ++s.headerCalls;
-    s.info = info;
+    FUZZ_CHECK(++headerCalls == 1 && info.metaint >= 0);
+    s.headers = std::to_string(info.status) + " " + std::to_string(info.metaint) + field(info.name) +
+                field(info.contentType);
   };
   p.onAudio = [&](const char* d, std::size_t n) {
-    if (s.headerCalls == 0) s.audioBeforeHeaders = true;
+    FUZZ_CHECK(headerCalls == 1);
     s.audio.append(d, n);
   };
-  p.onTitle = [&](const std::string& t) { s.titles.push_back(t); };
+  p.onTitle = [&](const std::string& t) { s.titles += field(t); };
   while (!headers.empty()) {
-    std::size_t nl = headers.find('\n');
+    const std::size_t nl = headers.find('\n');
     p.headerLine(headers.substr(0, nl));
     headers = nl == std::string_view::npos ? std::string_view() : headers.substr(nl + 1);
   }
-  std::size_t off = 0;
-  while (off < body.size()) {
-    std::size_t n = body.size() - off;
-    if (seed == 1) {
-      n = 1;
-    } else if (seed != 0) {
+  for (std::size_t off = 0, n; off < body.size(); off += n) {
+    n = seed == 0 ? body.size() - off : 1;
+    if (seed > 1) {
       seed = seed * 1103515245u + 12345u;
-      n = std::min<std::size_t>(n, 1 + (seed >> 16) % 37);
+      n = std::min<std::size_t>(body.size() - off, 1 + (seed >> 16) % 37);
     }
     p.feed(body.data() + off, n);
-    off += n;
   }
   p.finish();
-  s.malformed = p.malformed();
+  s.headers += p.malformed() ? " malformed" : "";
+  FUZZ_CHECK(s.audio.size() <= body.size());
   return s;
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  fuzzsupport::Split in = fuzzsupport::splitFirst(data, size);
+FUZZ_TARGET(in) {
   // Odd first byte: the response headers came from the transport, up to the
   // first blank line; even: the body carries everything.
   std::string_view headers, body = in.text;
   if (in.choice & 1) {
-    std::size_t end = body.find("\n\n");
+    const std::size_t end = body.find("\n\n");
     headers = body.substr(0, end);
     body = end == std::string_view::npos ? std::string_view() : body.substr(end + 2);
   }
-  Seen whole = parse(headers, body, 0);
-  Seen cut = parse(headers, body, 2u + in.choice);
-  Seen bytes = parse(headers, body, 1);
-  for (const Seen* s : {&whole, &cut, &bytes}) {
-    FUZZ_CHECK(s->headerCalls <= 1);
-    FUZZ_CHECK(!s->audioBeforeHeaders);
-    FUZZ_CHECK(s->audio.size() <= body.size());
-    FUZZ_CHECK(s->info.metaint >= 0);
-  }
-  FUZZ_CHECK(whole.audio == cut.audio);
-  FUZZ_CHECK(whole.titles == cut.titles);
-  FUZZ_CHECK(whole.headerCalls == cut.headerCalls);
-  FUZZ_CHECK(whole.malformed == cut.malformed);
-  FUZZ_CHECK(whole.info.status == cut.info.status && whole.info.metaint == cut.info.metaint);
-  FUZZ_CHECK(whole.info.name == cut.info.name && whole.info.contentType == cut.info.contentType);
+  const Seen whole = parse(headers, body, 0), cut = parse(headers, body, 2u + in.choice);
+  const Seen bytes = parse(headers, body, 1);
+  FUZZ_CHECK(whole.audio == cut.audio && whole.titles == cut.titles && whole.headers == cut.headers);
   FUZZ_CHECK(bytes.audio == whole.audio && bytes.titles == whole.titles);
-
   // Any text as one metadata block.
-  std::string title = icy::streamTitleOf(in.text);
-  FUZZ_CHECK(title.size() <= in.text.size());
-  return 0;
+  FUZZ_CHECK(icy::streamTitleOf(in.text).size() <= in.text.size());
 }

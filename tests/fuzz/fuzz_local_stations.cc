@@ -1,13 +1,11 @@
 // The local station files (the station file and the favourites): any bytes
-// give a whole Station list with terminated names and ids.
-#include <cstdint>
+// give a whole Station list.
+#include "directory/station_list.h"
+#include "tests/fuzz/fuzz_support.h"
 
-#include "tests/fuzz/station_checks.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+FUZZ_TARGET(in) {
   static const std::string path = fuzzsupport::at("/var/tuxbox/config/oruvel/lumostations.xml");
-  fuzzsupport::writeFile(path, data, size);
+  fuzzsupport::writeFile(path, in.all);
   FUZZ_CHECK(oruvel::readLocalStations(path.c_str()));
-  checkStationList();
-  return 0;
+  fuzzsupport::checkStationList();
 }

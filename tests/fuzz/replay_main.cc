@@ -1,45 +1,40 @@
-// Runs a fuzz target over saved inputs without the fuzzer: every file named
-// on the command line, and every file in every folder named, in name order.
-// The plain and sanitizer builds use it to replay the seed corpus and every
-// input that once made a target fail.
+// Runs a fuzz target once over saved inputs, without the fuzzer: every file
+// named, and every file in every folder named, in name order. Ordinary
+// builds replay the seeds and every input that once made a target fail.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_root.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
-namespace fs = std::filesystem;
-
 int main(int argc, char** argv) {
+  namespace fs = std::filesystem;
   std::vector<fs::path> inputs;
   for (int i = 1; i < argc; ++i) {
-    fs::path p = argv[i];
-    if (fs::is_directory(p)) {
-      for (const auto& e : fs::directory_iterator(p))
+    if (fs::is_directory(argv[i])) {
+      for (const auto& e : fs::directory_iterator(argv[i]))
         if (e.is_regular_file()) inputs.push_back(e.path());
-    } else if (fs::is_regular_file(p)) {
-      inputs.push_back(p);
+    } else if (fs::is_regular_file(argv[i])) {
+      inputs.push_back(argv[i]);
     } else {
       std::fprintf(stderr, "replay: no such input: %s\n", argv[i]);
       return 2;
     }
   }
-  std::sort(inputs.begin(), inputs.end());
   if (inputs.empty()) {
     std::fprintf(stderr, "replay: no inputs given\n");
     return 2;
   }
-  for (const auto& p : inputs) {
-    std::ifstream in(p, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::sort(inputs.begin(), inputs.end());
+  for (const fs::path& p : inputs) {
+    const std::string bytes = testsupport::readFile(p.string());
     std::fprintf(stderr, "replay: %s (%zu bytes)\n", p.c_str(), bytes.size());
     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   }
   std::printf("replay: %zu inputs passed\n", inputs.size());
-  return 0;
 }
