@@ -1,148 +1,88 @@
 #!/usr/bin/env python3
-"""A small internet-radio server for the ripper's tests (stdlib only).
-
-    icy_test_server.py LOGDIR
-
-Prints its port on the first line of standard output. A request for
-/NAME plays the plan in LOGDIR/NAME.json and appends every audio byte it
-sends to LOGDIR/NAME.sent, so a test can compare what was recorded with
-what went out. Plan keys (all optional):
-
-  status_line  "HTTP/1.0 200 OK" (default) or "ICY 200 OK", "HTTP/1.0 404 Not Found"
-  headers      extra header fields, e.g. {"icy-name": "Test FM"}
-  content_type "audio/mpeg" (default)
-  metaint      audio bytes between metadata blocks; 0 (default): none
-  segments     [[title, bytes], ...] played in order
-  forever      keep playing the last title after the segments
-  rate         audio bytes per second (0: as fast as possible)
-  drops        stream positions where a connection is closed (one each)
-  stalls       stream positions where a connection goes quiet for 30 s
-  after_end    what later connections get once the plan is played: "404"
-  redirect     answer 302 with this Location instead of a stream
-
-The stream position carries over from one connection to the next, as a
-live station's would.
-"""
+"""A radio server for the ripper's tests: `icy_test_server.py DIR` writes its
+port to DIR/port; /NAME plays the plan DIR/NAME.json and appends the audio
+it sends to DIR/NAME.sent. Plan keys: status_line, content_type, headers,
+metaint, segments [[title, bytes], ...], forever (the last title goes on),
+rate (bytes a second), drops and stalls (positions where a connection
+closes or goes quiet, once each), redirect (a Location). The position
+carries over between connections, as a live station's does; once a plan is
+played, later connections get 404."""
 import json
 import os
-import socket
 import socketserver
 import sys
 import threading
 import time
 
-LOGDIR = sys.argv[1]
-STATE = {}  # name -> {"pos": int, "drops": [...], "stalls": [...]}
+DIR = sys.argv[1]
+STATE = {}  # name -> [position, {cut position: "drop" or "stall"} not yet used]
 LOCK = threading.Lock()
 
 
-def audio_bytes(start, count):
-    return bytes(((p * 131) + (p >> 7)) & 0xFF for p in range(start, start + count))
-
-
-def title_at(segments, pos, forever):
-    end = 0
-    for title, size in segments:
-        end += size
-        if pos < end:
-            return title
-    return segments[-1][0] if (forever and segments) else None
+def audio(start, count):
+    return bytes((p * 131 + (p >> 7)) & 0xFF for p in range(start, start + count))
 
 
 def meta_block(title):
-    if title is None:
-        return b"\0"
-    text = ("StreamTitle='%s';StreamUrl='';" % title).encode("utf-8")
+    text = ("StreamTitle='%s';StreamUrl='';" % title).encode()
     blocks = (len(text) + 15) // 16
-    return bytes([blocks]) + text + b"\0" * (blocks * 16 - len(text))
+    return bytes([blocks]) + text.ljust(blocks * 16, b"\0")
 
 
 class Handler(socketserver.StreamRequestHandler):
     def handle(self):
-        request = self.rfile.readline().decode("latin-1").split()
+        name = self.rfile.readline().split()[1].decode().lstrip("/")
         while self.rfile.readline().strip():
             pass
-        if len(request) < 2:
-            return
-        name = request[1].lstrip("/").split("?")[0]
         try:
-            with open(os.path.join(LOGDIR, name + ".json")) as f:
+            with open(os.path.join(DIR, name + ".json")) as f:
                 plan = json.load(f)
         except OSError:
-            self.wfile.write(b"HTTP/1.0 404 Not Found\r\n\r\nno such stream\r\n")
-            return
+            plan = {"status_line": "HTTP/1.0 404 Not Found"}
         if "redirect" in plan:
             self.wfile.write(("HTTP/1.0 302 Found\r\nLocation: %s\r\n\r\n" % plan["redirect"]).encode())
             return
-        segments = plan.get("segments", [])
-        total = sum(size for _, size in segments)
-        forever = plan.get("forever", False)
+        segments, forever, metaint = plan.get("segments", []), plan.get("forever"), plan.get("metaint", 0)
+        ends = [sum(size for _, size in segments[:i + 1]) for i in range(len(segments))] or [0]
         with LOCK:
-            state = STATE.setdefault(name, {"pos": 0, "drops": list(plan.get("drops", [])),
-                                            "stalls": list(plan.get("stalls", []))})
-            pos = state["pos"]
-        if not forever and pos >= total and pos > 0:
-            self.wfile.write(b"HTTP/1.0 404 Not Found\r\n\r\n")
-            return
+            cuts = dict([(p, "drop") for p in plan.get("drops", [])] + [(p, "stall") for p in plan.get("stalls", [])])
+            state = STATE.setdefault(name, [0, cuts])
         status = plan.get("status_line", "HTTP/1.0 200 OK")
-        metaint = plan.get("metaint", 0)
+        if state[0] and state[0] >= ends[-1] and not forever:
+            status = "HTTP/1.0 404 Not Found"
         head = [status, "Content-Type: " + plan.get("content_type", "audio/mpeg")]
-        if metaint:
-            head.append("icy-metaint: %d" % metaint)
-        for key, value in plan.get("headers", {}).items():
-            head.append("%s: %s" % (key, value))
-        self.wfile.write(("\r\n".join(head) + "\r\n\r\n").encode("utf-8"))
-        if not status.split()[1].startswith("2"):
+        head += ["icy-metaint: %d" % metaint] if metaint else []
+        head += ["%s: %s" % item for item in plan.get("headers", {}).items()]
+        self.wfile.write(("\r\n".join(head) + "\r\n\r\n").encode())
+        if " 200 " not in status + " ":
             return
         rate = plan.get("rate", 0)
-        chunk = max(1, rate // 10) if rate else 4096
-        sent_log = open(os.path.join(LOGDIR, name + ".sent"), "ab")
-        until_meta = metaint
-        last_title = None
-        try:
-            while forever or pos < total:
-                n = chunk if forever else min(chunk, total - pos)
-                if metaint:
-                    n = min(n, until_meta)
-                with LOCK:
-                    cut = [d for d in state["drops"] + state["stalls"] if d > pos]
-                if cut:
-                    n = min(n, min(cut) - pos)
-                data = audio_bytes(pos, n)
-                self.wfile.write(data)
-                self.wfile.flush()
-                sent_log.write(data)
-                sent_log.flush()
-                pos += n
-                with LOCK:
-                    state["pos"] = pos
-                    drop = pos in state["drops"]
-                    stall = pos in state["stalls"]
-                    if drop:
-                        state["drops"].remove(pos)
-                    if stall:
-                        state["stalls"].remove(pos)
-                if drop:
-                    return
-                if stall:
-                    time.sleep(30)
-                    return
-                if metaint:
+        pos, until_meta, last_title = state[0], metaint, None
+        with open(os.path.join(DIR, name + ".sent"), "ab") as sent:
+            try:
+                while forever or pos < ends[-1]:
+                    n = min([rate // 10 or 1 if rate else 4096] + [p - pos for p in state[1] if p > pos]
+                            + ([until_meta] if metaint else []) + ([] if forever else [ends[-1] - pos]))
+                    data = audio(pos, n)
+                    self.wfile.write(data)
+                    self.wfile.flush()
+                    sent.write(data)
+                    sent.flush()
+                    pos += n
+                    with LOCK:
+                        state[0] = pos
+                        cut = state[1].pop(pos, None)
+                    if cut:
+                        time.sleep(30 if cut == "stall" else 0)
+                        return
                     until_meta -= n
-                    if until_meta == 0:
-                        title = title_at(segments, pos, forever)
-                        if title is not None and title != last_title:
-                            self.wfile.write(meta_block(title))
-                            last_title = title
-                        else:
-                            self.wfile.write(b"\0")
-                        until_meta = metaint
-                if rate:
-                    time.sleep(n / rate)
-        except (BrokenPipeError, ConnectionResetError):
-            pass
-        finally:
-            sent_log.close()
+                    if metaint and until_meta == 0:
+                        title = next((t for (t, _), end in zip(segments, ends) if pos < end), segments[-1][0])
+                        self.wfile.write(meta_block(title) if title != last_title else b"\0")
+                        last_title, until_meta = title, metaint
+                    time.sleep(n / rate if rate else 0)
+            except OSError:
+                pass
 
 
 class Server(socketserver.ThreadingTCPServer):
@@ -150,16 +90,11 @@ class Server(socketserver.ThreadingTCPServer):
     allow_reuse_address = True
 
 
-def main():
-    server = Server(("127.0.0.1", 0), Handler)
-    print(server.server_address[1], flush=True)
-    try:
-        server.serve_forever()
-    except KeyboardInterrupt:
-        pass
-
-
 if __name__ == "__main__":
     import signal
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
-    main()
+    server = Server(("127.0.0.1", 0), Handler)
+    with open(os.path.join(DIR, "port.tmp"), "w") as f:
+        f.write("%d\n" % server.server_address[1])
+    os.replace(os.path.join(DIR, "port.tmp"), os.path.join(DIR, "port"))
+    server.serve_forever()
