@@ -5,10 +5,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <functional>
 #include <regex>
-#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -69,32 +67,24 @@ TEST(StreamPlayer, DecodesEveryFrameAndAnswersTitleAndStation) {
   EXPECT_EQ(player.status().decoderPid, -1);
 
   // The decoder saw MPEG frames only: no metadata or junk reached it.
-  const std::string log = testsupport::readFile(root.path() + "/decoder.log");
+  // Stopping cuts the last frame short: one end-of-input complaint at most.
+  std::string log = testsupport::readFile(root.path() + "/decoder.log");
   EXPECT_NE(log.find("MPEG 1.0 L III"), std::string::npos) << log.substr(0, 2000);
   EXPECT_NE(log.find("Decoding of - finished"), std::string::npos);
   std::smatch frames;
-  std::string last;
-  std::regex frameLine("> ([0-9]+)\\+");
-  for (auto it = std::sregex_iterator(log.begin(), log.end(), frameLine); it != std::sregex_iterator(); ++it)
-    last = (*it)[1];
-  ASSERT_FALSE(last.empty());
-  EXPECT_GT(std::stoi(last), 100);  // frames decoded
-  // Stopping cuts the last frame short: one end-of-input complaint at most.
-  std::string body = log;
-  const size_t cut = body.find("Error reading the stream");
+  EXPECT_TRUE(std::regex_search(log, frames, std::regex("> 0*[1-9][0-9]{2,}\\+")));  // over 100 frames decoded
+  const size_t cut = log.find("Error reading the stream");
   if (cut != std::string::npos) {
-    EXPECT_EQ(body.find("Error reading the stream", cut + 1), std::string::npos);
-    body.erase(body.rfind('\n', cut) == std::string::npos ? 0 : body.rfind('\n', cut));
+    EXPECT_EQ(log.find("Error reading the stream", cut + 1), std::string::npos);
+    log.erase(log.rfind('\n', cut) == std::string::npos ? 0 : log.rfind('\n', cut));
   }
-  const std::string& log2 = body;
   for (const char* trouble : {"rror", "llegal", "arning", "junk", "resync"})
-    EXPECT_EQ(log2.find(trouble), std::string::npos)
-        << trouble << ": " << log2.substr(log2.find(trouble) < 200 ? 0 : log2.find(trouble) - 200, 400);
+    EXPECT_EQ(log.find(trouble), std::string::npos) << trouble << ": " << log.substr(log.find(trouble), 400);
 }
 
-TEST(StreamPlayer, ReplacingStoppingAndLeavingEndTheDecoder) {
+TEST(StreamPlayer, ReplacingStoppingLeavingOrFailingEndTheDecoderAndNothingElse) {
   TempRoot root;
-  StandIn directory({"--speed", "2"});
+  StandIn directory({"--speed", "4", "--title-seconds", "1"});
   pid_t second = -1;
   {
     StreamPlayer player(decodeOnly(root, {"mpg123", "-q", "-t", "-"}));
@@ -122,11 +112,7 @@ TEST(StreamPlayer, ReplacingStoppingAndLeavingEndTheDecoder) {
     second = player.status().decoderPid;
   }
   EXPECT_FALSE(alive(second));  // the player went, and its decoder with it
-}
 
-TEST(StreamPlayer, FailingStreamsAndAMissingDecoderAreReportedNotFatal) {
-  TempRoot root;
-  StandIn directory({"--speed", "4", "--title-seconds", "1"});
   StreamPlayer player(decodeOnly(root, {"mpg123", "-q", "-t", "-"}));
   // The stream answers 404: said why, ended, its decoder stopped on stop().
   player.play(streamOf(directory, "3001"));

@@ -48,30 +48,23 @@ TEST(TerminalLayout, SmallestTerminalKeepsTheMainWindowsRowsAndButtonsApart) {
   EXPECT_GE(l.cells(80, 140, 540, 230).height, 8);
 }
 
-TEST(TerminalLayout, LcdGoesBesideOrBelowAndATooSmallTerminalIsToldSo) {
-  const TerminalLayout wide(160, 45);
-  EXPECT_EQ(wide.lcdPlace(), TerminalLayout::LcdPlace::Beside);
-  EXPECT_EQ(wide.lcdBox().right(), 160);
-  EXPECT_LE(wide.screen().right(), wide.lcdBox().x);
-  EXPECT_EQ(wide.lcdBox().width, TerminalLayout::kLcdColumns + 2);
-
+TEST(TerminalLayout, LcdGoesBelowOnATallTerminalAndATooSmallOneIsToldSo) {
+  // Beside, on a wide terminal, the journey in tmux reads it pixel by pixel.
   const TerminalLayout tall(100, 44);
   EXPECT_EQ(tall.lcdPlace(), TerminalLayout::LcdPlace::Below);
   EXPECT_LE(tall.screen().bottom(), tall.lcdBox().y);
   EXPECT_LE(tall.lcdBox().bottom(), tall.playerRow());
   EXPECT_GE(tall.screen().height, TerminalLayout::kMinScreenRows);
-
   for (auto [c, r] : {std::pair{79, 24}, std::pair{80, 23}, std::pair{0, 0}}) {
     const TerminalLayout small(c, r);
     EXPECT_TRUE(small.tooSmall());
     EXPECT_NE(small.tooSmallMessage().find("80 x 24"), std::string::npos);
-    EXPECT_NE(small.tooSmallMessage().find(std::to_string(c) + " x " + std::to_string(r)),
-              std::string::npos);
+    EXPECT_NE(small.tooSmallMessage().find(std::to_string(c) + " x " + std::to_string(r)), std::string::npos);
   }
   // Widgets at and past the screen's edge stay on the screen.
-  const CellRect edge = wide.cells(715, 570, 100, 100);
-  EXPECT_LE(edge.right(), wide.screen().right());
-  EXPECT_LE(edge.bottom(), wide.screen().bottom());
+  const CellRect edge = tall.cells(715, 570, 100, 100);
+  EXPECT_LE(edge.right(), tall.screen().right());
+  EXPECT_LE(edge.bottom(), tall.screen().bottom());
   EXPECT_GE(edge.width, 1);
 }
 
@@ -98,21 +91,14 @@ TEST(TerminalText, FitsByDisplayCellsAndShowsBrokenBytesSafely) {
   EXPECT_EQ(wrapped[0], "one two ");
 }
 
-TEST(TerminalLcd, BrailleCellsCarryThePanelsPixels) {
+TEST(TerminalLcd, WithoutUtf8ThePanelIsDrawnInAscii) {
+  // The braille cells are read back pixel by pixel in the journey in tmux.
   LcdFrame frame{};
   frame[0] = 0x01;              // (0, 0)
   frame[7 * 120 + 119] = 0x80;  // (119, 63)
-  frame[1] = 0x0f;              // (1, 0..3): the right column of the first cell
-  const auto lines = lcdBraille(frame);
-  ASSERT_EQ(lines.size(), 16u);
-  for (const auto& l : lines) EXPECT_EQ(l.size(), 60u * 3);
-  // U+2800 + dots 1 (0,0) and 4,5,6,8 (1,0..3) = U+28B9.
-  EXPECT_EQ(lines[0].substr(0, 3), "\xe2\xa2\xb9");
-  EXPECT_EQ(lines[15].substr(59 * 3), "\xe2\xa2\x80");  // dot 8 alone: U+2880
-  EXPECT_EQ(lines[8].substr(0, 3), "\xe2\xa0\x80");     // blank
   const auto ascii = lcdBraille(frame, false);
-  EXPECT_EQ(ascii[0][0], '#');
-  EXPECT_EQ(ascii[0][1], ' ');
+  ASSERT_EQ(ascii.size(), 16u);
+  EXPECT_EQ(ascii[0].substr(0, 2), "# ");
   EXPECT_EQ(ascii[15][59], '#');
 }
 
