@@ -1,5 +1,6 @@
 // The scripted front end in process: answers given ahead or just in time,
-// and giving up on a window that will not close.
+// the dump of a window, bad lines, and giving up on a window that will not
+// close.
 #include "tests/host/host_fixture.h"
 #include "tools/oruvel-host/script_frontend.h"
 
@@ -9,39 +10,95 @@ using oruvel_host::ScriptFrontend;
 TEST_F(ScriptFrontendTest, AnswersQueueAndUnansweredBoxesTakeTheirDefault) {
   ScriptFrontend script("answer 8\n# comment\nanswer 2   # trailing comment\n");
   eApp->setFrontend(&script);
-  eMessageBox first("?", "Oruvel", 0x2c, 1, 0);
-  eMessageBox second("?", "Oruvel", 0x23, 1, 0);
-  eMessageBox third("?", "Oruvel", 0x2c, 1, 0);
+  eMessageBox first("?", "Oruvel", 0x2c, 1, 0), second("?", "Oruvel", 0x23, 1, 0), third("?", "Oruvel", 0x2c, 1, 0);
   EXPECT_EQ(first.exec(), 8);
   EXPECT_EQ(second.exec(), 2);
   EXPECT_EQ(third.exec(), 4);
   EXPECT_FALSE(script.failed());
 }
 
-TEST_F(ScriptFrontendTest, CommandsRunOnePerPollAndTheEndSendsExit) {
-  ScriptFrontend script("key down\nwait 250\nkey green\n");
+TEST_F(ScriptFrontendTest, CommandsRunOnePerPollDumpTheWindowAndTheEndSendsExit) {
+  ScriptFrontend script("key ok\ntype 12\ndump\nkey ok\nwait 250\nkey green\nkey down\nkey ok\nkey down\ndump\n");
   eApp->setFrontend(&script);
   eWindow window;
-  auto* a = new eButton(&window);
-  auto* b = new eButton(&window);
-  b->setShortcut("green");
-  int greens = 0;
-  std::int64_t pressedAt = -1;
-  b->selected.connect([&] {
-    ++greens;
-    pressedAt = eApp->now();
-  });
-  window.setFocus(a);
+  window.setText("W");
+  auto* field = new eTextInputField(&window);
+  field->setName("field");
+  field->setMaxChars(4);
+  field->setUseableChars("0123456789");
+  field->setHelpText("Type a number.");
+  field->editHelpText = "Example: 128";
+  field->setText("0");
+  field->loadDeco();
+  auto* combo = new eComboBox(&window, 2);
+  combo->setCurrent(new eListBoxEntryText(combo, "One", reinterpret_cast<void*>(1)), false);
+  new eListBoxEntryText(combo, "Two", reinterpret_cast<void*>(2));
+  auto* green = new eButton(&window);
+  green->setShortcut("green");
+  green->selected.connect([&] { green->setText("at " + std::to_string(eApp->now())); });
+  new eStatusBar(&window);
+  window.setFocus(field);
   window.show();
-  EXPECT_EQ(window.exec(), 0);  // closed by the exit key after the script
-  EXPECT_EQ(window.getFocus(), b);
-  EXPECT_EQ(greens, 1);
-  EXPECT_EQ(pressedAt, 250);
+  EXPECT_EQ(window.exec(), 0);  // the open list and then the window closed by exit keys
+  EXPECT_FALSE(script.failed());
+  const std::string bar = "  eStatusBar pos=(0,0) size=0x0 text=";
+  EXPECT_EQ(transcript, (std::vector<std::string>{
+      "window eWindow \"W\" client=(0,0) 0x0 running",
+      "  eTextInputField name=\"field\" pos=(0,0) size=0x0 text=\"12\" help=\"Type a number.\" "
+      "hint=\"Example: 128\" max=4 chars=\"0123456789\" editing deco=eNumber *focus*",
+      "  eComboBox pos=(0,0) size=0x0 text=\"One\" nodeco",
+      "    entry key=1 \"One\" *current*",
+      "    entry key=2 \"Two\"",
+      "  eButton pos=(0,0) size=0x0 text=\"\" shortcut=green nodeco",
+      bar + "\"Type a number.\" nodeco",
+      "window eWindow \"W\" client=(0,0) 0x0 running",
+      "  eTextInputField name=\"field\" pos=(0,0) size=0x0 text=\"12\" help=\"Type a number.\" "
+      "hint=\"Example: 128\" max=4 chars=\"0123456789\" deco=eNumber",
+      "  eComboBox pos=(0,0) size=0x0 text=\"One\" open nodeco *focus*",
+      "    entry key=1 \"One\" *current*",
+      "    entry key=2 \"Two\" *highlighted*",
+      "  eButton pos=(0,0) size=0x0 text=\"at 250\" shortcut=green nodeco",
+      bar + "\"\" nodeco"}));
+}
+
+TEST_F(ScriptFrontendTest, ABadLineIsNamedAndEndsTheScript) {
+  eWindow window;
+  auto* field = new eTextInputField(&window);
+  (new eLabel(&window))->setName("info");
+  window.setFocus(field);
+  window.show();
+  const struct {
+    const char* line;
+    const char* why;
+  } cases[] = {
+      {"key purple", "unknown key name \"purple\""},
+      {"type 12", "the text field is not being edited"},
+      {"focus", "focus needs a widget name"},
+      {"focus nosuch", "no shown widget is named \"nosuch\""},
+      {"focus info", "\"info\" cannot take the focus"},
+      {"wait soon", "wait needs milliseconds"},
+      {"wait -1", "wait needs milliseconds"},
+      {"answer yes", "answer needs a button value"},
+      {"answer 99999999999", "answer needs a button value"},
+      {"lcd", "lcd needs a file name"},
+      {"frobnicate", "unknown command \"frobnicate\""},
+  };
+  for (const auto& c : cases) {
+    ScriptFrontend script("wait 10\n" + std::string(c.line) + "\nwait 1000\n");
+    eApp->setFrontend(&script);
+    const std::int64_t start = eApp->now();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(window.exec(), 0) << c.line;
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(script.failed()) << c.line;
+    EXPECT_NE(err.find(std::string("oruvel-host: script line 2: ") + c.why), std::string::npos) << err;
+    EXPECT_EQ(eApp->now() - start, 10) << c.line;  // the line after the error did not run
+  }
 }
 
 TEST_F(ScriptFrontendTest, GivesUpOnAWindowThatIgnoresExit) {
   struct Stubborn : eWindow {
-    bool keyDown(eKey) override { ++keys; return true; }
+    bool keyDown(eKey) override { return ++keys > 0; }
     int keys = 0;
   };
   ScriptFrontend script("");
@@ -55,13 +112,4 @@ TEST_F(ScriptFrontendTest, GivesUpOnAWindowThatIgnoresExit) {
   EXPECT_EQ(window.exec(), -5);
   EXPECT_EQ(window.keys, ScriptFrontend::kMaxExitKeys);
   EXPECT_EQ(gaveUp, 1);
-}
-
-TEST_F(ScriptFrontendTest, ABadLineFailsAndEndsTheScript) {
-  ScriptFrontend script("wait 10\nkey sideways\nwait 1000\n");
-  eApp->setFrontend(&script);
-  eWindow window;
-  EXPECT_EQ(window.exec(), 0);
-  EXPECT_TRUE(script.failed());
-  EXPECT_EQ(eApp->now(), 10);  // the line after the error did not run
 }
