@@ -47,7 +47,7 @@ TEST(Ripper, RedKeyRecordsTheChosenStationAndStopsIt) {
   ASSERT_TRUE(ourRipper(pid, s.root)) << pid;
   EXPECT_TRUE(waitFor([&] { return recordedBytes(s.paths.ripdir) > 0; }, 20));
   std::string progress = s.root.read("/tmp/lumorip");
-  progress = progress.substr(0, std::min(progress.find('\n'), std::size_t{10}));
+  progress.erase(std::min({progress.size(), progress.find('\n'), std::size_t{10}}));
 
   // Run 2 opens on the running ripper, its tick shows the progress, the red key stops it.
   d = s.play("answer 2\ndump\nwait 3000\ndump\nkey red\ndump\nkey red\ndump\nanswer 2\n", 4);
