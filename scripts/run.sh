@@ -38,8 +38,8 @@ trap cleanup EXIT
 
 if [ -z "$address" ]; then
   # Rendered audio when sox and lame can make it, silent frames otherwise.
-  tools/standin-directory/make_audio.sh >/dev/null 2>&1 || true
-  python3 tools/standin-directory/standin_directory.py --port 0 --address-file "$portfile" \
+  tools/directory/make_audio.sh >/dev/null 2>&1 || true
+  python3 tools/directory/oruvel-directory --port 0 --address-file "$portfile" \
     >"$root/standin.log" 2>&1 &
   standin=$!
   for _ in $(seq 200); do [ -s "$portfile" ] && break; sleep 0.05; done

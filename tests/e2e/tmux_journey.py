@@ -113,7 +113,7 @@ class Journey(unittest.TestCase):
         self.address_file = os.path.join(self.root, "standin.address")
         # Fast titles, and slow enough answers to see the download label.
         self.standin = subprocess.Popen(
-            [sys.executable, os.path.join(ARGS.source_dir, "tools/standin-directory/standin_directory.py"),
+            [sys.executable, os.path.join(ARGS.source_dir, "tools/directory/oruvel-directory"),
              "--port", "0", "--address-file", self.address_file, "--speed", "4",
              "--title-seconds", "2", "--slow-ms", "700", "--audio-dir", "",
              "--request-log", os.path.join(self.root, "requests.log")],

@@ -24,7 +24,7 @@
 #define ORUVEL_LUMORIPPER_BIN "lumoripper"
 #endif
 #ifndef ORUVEL_STANDIN_SCRIPT
-#define ORUVEL_STANDIN_SCRIPT "standin_directory.py"
+#define ORUVEL_STANDIN_SCRIPT "oruvel-directory"
 #endif
 
 namespace testsupport {

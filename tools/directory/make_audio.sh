@@ -9,7 +9,7 @@ usage() {
   cat <<EOF
 usage: make_audio.sh [--audio-dir DIR] [--force] [KBPS...]
   --audio-dir DIR  where to put tone-<kbps>.mp3 (default: ${XDG_CACHE_HOME:-$HOME/.cache}/oruvel-standin,
-                   which is also standin_directory.py's default)
+                   which is also oruvel-directory's default)
   --force          render again even when a file exists
   KBPS...          bitrates to render (default: every Layer III bitrate from 8 to 320)
 EOF
