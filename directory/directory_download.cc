@@ -1,9 +1,9 @@
 #include "directory/directory_download.h"
 
-#include "plugin/directory_host.h"
-#include "plugin/fixed_paths.h"
-#include "plugin/fs_root.h"
-#include "plugin/shell.h"
+#include "base/directory_host.h"
+#include "base/fixed_paths.h"
+#include "base/fs_root.h"
+#include "base/shell.h"
 
 namespace oruvel {
 

@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "plugin/directory_host.h"
+#include "base/directory_host.h"
 
 namespace oruvel {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "directory/node_list.h"
-#include "plugin/fixed_text.h"
+#include "base/fixed_text.h"
 
 GenreNode* genre_anker = nullptr;
 GenreNode* genre_ende = nullptr;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "plugin/fixed_text.h"
+#include "base/fixed_text.h"
 
 namespace oruvel {
 

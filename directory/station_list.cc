@@ -6,7 +6,7 @@
 
 #include "directory/line_values.h"
 #include "directory/node_list.h"
-#include "plugin/fixed_text.h"
+#include "base/fixed_text.h"
 
 StationNode* net_anker = nullptr;
 StationNode* net_ende = nullptr;

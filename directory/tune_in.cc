@@ -3,12 +3,12 @@
 #include <cstdio>
 
 #include "directory/directory_download.h"
-#include "plugin/config.h"
-#include "plugin/directory_host.h"
-#include "plugin/fixed_paths.h"
-#include "plugin/fixed_text.h"
-#include "plugin/fs_root.h"
-#include "plugin/shell.h"
+#include "base/config.h"
+#include "base/directory_host.h"
+#include "base/fixed_paths.h"
+#include "base/fixed_text.h"
+#include "base/fs_root.h"
+#include "base/shell.h"
 
 char playlist_string[256];
 char play_stream[256];

@@ -10,8 +10,8 @@
 #include <cstdio>
 
 #include "lcd/lcd_font.h"
-#include "plugin/fixed_paths.h"
-#include "plugin/fs_root.h"
+#include "base/fixed_paths.h"
+#include "base/fs_root.h"
 
 namespace {
 

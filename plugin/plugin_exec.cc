@@ -3,11 +3,11 @@
 #include <string>
 
 #include "host/host.h"
-#include "plugin/config.h"
-#include "plugin/fixed_paths.h"
-#include "plugin/fs_root.h"
-#include "plugin/play_service.h"
-#include "plugin/shell.h"
+#include "base/config.h"
+#include "base/fixed_paths.h"
+#include "base/fs_root.h"
+#include "ui/play_service.h"
+#include "base/shell.h"
 #include "ripper/ripper_files.h"
 #include "ui/main_window.h"
 
@@ -57,25 +57,6 @@ void removeTemporaryFile(const char* fixedPath) {
 }
 
 }  // namespace
-
-int my_findpid() {
-  return oruvel::ripper::probe() == oruvel::ripper::Probe::running ? 1 : 0;
-}
-
-int my_playService(const eServiceReference& ref) {
-  if (eServiceReference::locked.count(ref)) {
-    eConfig* config = eConfig::getInstance();
-    if (config->parentalLockActive()) {
-      int hideLocked = 0;
-      if (config->getKey("/elitedvb/hidelocked", hideLocked) != 0) hideLocked = 0;
-      // A locked service is refused whatever the key holds.
-      (void)hideLocked;
-      return 0;
-    }
-  }
-  eZapMain::getInstance()->playService(ref, 40);
-  return 1;
-}
 
 extern "C" __attribute__((visibility("default"))) int plugin_exec() {
   eString savedService;

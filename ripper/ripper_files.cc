@@ -6,9 +6,9 @@
 #include <fstream>
 #include <string>
 
-#include "plugin/fixed_paths.h"
-#include "plugin/fs_root.h"
-#include "plugin/shell.h"
+#include "base/fixed_paths.h"
+#include "base/fs_root.h"
+#include "base/shell.h"
 
 namespace oruvel::ripper {
 

@@ -1,8 +1,8 @@
 #include "ui/player_window.h"
 
-#include "lcd/status_text.h"
-#include "lcd/status_tick.h"
-#include "plugin/fixed_text.h"
+#include "ui/status_text.h"
+#include "ui/status_tick.h"
+#include "base/fixed_text.h"
 #include "ui/main_window.h"
 
 namespace {

@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "plugin/config.h"
-#include "plugin/fixed_paths.h"
-#include "plugin/fixed_text.h"
-#include "plugin/fs_root.h"
+#include "base/config.h"
+#include "base/fixed_paths.h"
+#include "base/fixed_text.h"
+#include "base/fs_root.h"
 #include "tests/support/temp_root.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "directory/favourites.h"
 #include "directory/genre_list.h"
 #include "directory/station_list.h"
-#include "plugin/fixed_text.h"
+#include "base/fixed_text.h"
 #include "tests/support/temp_root.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "plugin/fixed_paths.h"
-#include "plugin/fs_root.h"
+#include "base/fixed_paths.h"
+#include "base/fs_root.h"
 #include "ripper/ripper_files.h"
 #include "tests/support/temp_root.h"
 

@@ -11,7 +11,7 @@
 
 #include "host/lcd_panel.h"
 #include "lcd/lcd_display.h"
-#include "plugin/fs_root.h"
+#include "base/fs_root.h"
 #include "tests/support/temp_root.h"
 
 namespace {

@@ -1,8 +1,8 @@
-#include "lcd/status_tick.h"
+#include "ui/status_tick.h"
 
 #include "host/host.h"
-#include "lcd/status_text.h"
-#include "plugin/fixed_text.h"
+#include "ui/status_text.h"
+#include "base/fixed_text.h"
 #include "ripper/ripper_files.h"
 #include "ui/main_window.h"
 

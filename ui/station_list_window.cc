@@ -1,12 +1,12 @@
 // The three station readers as the window runs them, and the refill of
 // the station list box.
 #include "directory/genre_list.h"
-#include "directory/info_box.h"
+#include "ui/info_box.h"
 #include "directory/station_list.h"
-#include "directory/station_list_box.h"
-#include "plugin/config.h"
-#include "plugin/fixed_paths.h"
-#include "plugin/fs_root.h"
+#include "ui/station_list_box.h"
+#include "base/config.h"
+#include "base/fixed_paths.h"
+#include "base/fs_root.h"
 #include "ui/main_window.h"
 
 void eOruvel::ReadLumoNET() {

@@ -1,4 +1,4 @@
-#include "plugin/fs_root.h"
+#include "base/fs_root.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "plugin/directory_host.h"
+#include "base/directory_host.h"
 
 #include <cstdlib>
 

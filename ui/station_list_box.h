@@ -1,7 +1,7 @@
 #pragma once
 // Fills a list box from the Station list in one walk: "[leave listbox]"
 // with key 0, then station k with key k, in key order.
-#include "directory/info_box.h"
+#include "ui/info_box.h"
 #include "directory/station_list.h"
 #include "host/host.h"
 

@@ -1,8 +1,8 @@
 // The directory page for the current genre, fetched while the window waits.
 #include "directory/directory_download.h"
 #include "directory/genre_list.h"
-#include "plugin/fixed_text.h"
-#include "plugin/shell.h"
+#include "base/fixed_text.h"
+#include "base/shell.h"
 #include "ui/main_window.h"
 
 void eOruvel::DownloadShoutcastFile() {

@@ -1,7 +1,7 @@
 // The genre selector filled from the genre file.
 #include "directory/genre_list.h"
-#include "directory/info_box.h"
-#include "plugin/config.h"
+#include "ui/info_box.h"
+#include "base/config.h"
 #include "ui/main_window.h"
 
 void eOruvel::ReadGenreList() {

@@ -1,13 +1,13 @@
 // Choosing a station, resolving its stream, and playing it.
 #include <cstdio>
 
-#include "directory/info_box.h"
+#include "ui/info_box.h"
 #include "directory/station_list.h"
 #include "directory/tune_in.h"
-#include "plugin/config.h"
-#include "plugin/fixed_text.h"
-#include "plugin/play_service.h"
-#include "plugin/shell.h"
+#include "base/config.h"
+#include "base/fixed_text.h"
+#include "ui/play_service.h"
+#include "base/shell.h"
 #include "ui/main_window.h"
 
 void eOruvel::selectedItem(eListBoxEntryText* entry) {

@@ -1,4 +1,4 @@
-#include "plugin/config.h"
+#include "base/config.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "plugin/fixed_paths.h"
-#include "plugin/fixed_text.h"
-#include "plugin/fs_root.h"
+#include "base/fixed_paths.h"
+#include "base/fixed_text.h"
+#include "base/fs_root.h"
 
 char RIPPER[128];
 char RIPDIR[256];

@@ -1,4 +1,4 @@
-#include "plugin/shell.h"
+#include "base/shell.h"
 
 #include <cstdlib>
 

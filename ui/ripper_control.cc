@@ -1,11 +1,11 @@
 // The red key: starting and stopping the ripper from the main window.
-#include "ripper/ripper_control.h"
+#include "ui/ripper_control.h"
 
 #include <string>
 
 #include "directory/tune_in.h"
-#include "plugin/config.h"
-#include "plugin/shell.h"
+#include "base/config.h"
+#include "base/shell.h"
 #include "ripper/ripper_files.h"
 #include "ui/main_window.h"
 

@@ -2,10 +2,10 @@
 #include <cstdio>
 
 #include "directory/favourites.h"
-#include "directory/info_box.h"
+#include "ui/info_box.h"
 #include "directory/station_list.h"
-#include "plugin/config.h"
-#include "plugin/fixed_text.h"
+#include "base/config.h"
+#include "base/fixed_text.h"
 #include "ui/main_window.h"
 
 int eOruvel::WriteMyStations() {

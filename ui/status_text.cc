@@ -1,7 +1,7 @@
 // The load-time LCD objects of the plug-in. They are defined here, in one
 // file, so that they are built in this order when the library is loaded:
 // the two texts first, then the display, whose constructor opens the panel.
-#include "lcd/status_text.h"
+#include "ui/status_text.h"
 
 #include "lcd/lcd_display.h"
 #include "lcd/status_layout.h"

@@ -1,10 +1,10 @@
 // The handlers of the genre selector, the two input fields and the
 // highlight in the station list.
 #include "directory/genre_list.h"
-#include "directory/info_box.h"
+#include "ui/info_box.h"
 #include "directory/station_list.h"
 #include "directory/tune_in.h"
-#include "plugin/fixed_text.h"
+#include "base/fixed_text.h"
 #include "ui/main_window.h"
 
 namespace {
