@@ -94,6 +94,9 @@ class Directory(unittest.TestCase):
             "[playlist]", "numberofentries=2", "File1=" + url, "Title1=Radio Kestrel Rock", "Length1=-1",
             "File2=" + url + "?mirror=2", "Title2=Radio Kestrel Rock", "Length2=-1", "Version=2", ""])
         self.assertEqual(self.get(PLS + "1001&amp;filename=playlist.pls"), body)
+        # Streams at the address the client used: a receiver on the network reaches them.
+        self.assertEqual(file_urls(fetch(self.server, PLS + "1001", [("Host", "box.lan:8370")])[2])[0],
+                         "http://box.lan:8370/stream/1001")
         for unknown in ("999999", "", "1001x"):
             self.get(PLS + unknown, 404)
         self.assertEqual(file_urls(self.get(PLS + "3004")), [])

@@ -151,7 +151,8 @@ class Memory(unittest.TestCase):
         # Restarted on the same state against a changed catalogue: same ids.
         renamed = [dict(s, name="Alpha Renamed", url_resolved="http://moved.example/alpha") if isinstance(s, dict) and s.get("stationuuid") == "alpha" else s
                    for s in CATALOGUE]
-        again = Source(self, "--cache-minutes", "0", stations=renamed, state=src.state)
+        again = Source(self, "--cache-minutes", "0", "--bind", "0.0.0.0", stations=renamed, state=src.state)
+        self.assertRegex(again.dir.address, r"^0\.0\.0\.0:\d+$")
         page = again.page("jazz")
         self.assertEqual({s["id"] for s in page}, set(ids.values()))
         self.assertIn(("Alpha Renamed", alpha), [(s["name"], s["id"]) for s in page])

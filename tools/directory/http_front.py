@@ -6,6 +6,7 @@ answers a request) and, when it needs state of its own, a server class
 derived from DirectoryServer."""
 
 import os
+import re
 import signal
 import socket
 import struct
@@ -17,6 +18,7 @@ from urllib.parse import unquote_to_bytes
 PAGE_PATH = "/sbin/newxml.phtml"
 PLAYLIST_PATH = "/sbin/tunein-station.pls"
 QUERY_KEYS = {PAGE_PATH: "genre", PLAYLIST_PATH: "id"}
+HOST_HEADER = re.compile(r"^[A-Za-z0-9.-]+:[0-9]{1,5}$")
 
 
 def parse_query(query):
@@ -103,9 +105,15 @@ class Handler(BaseHTTPRequestHandler):
         self._head("HTTP/1.0 %d %s" % (code, reason), headers)
         self.wfile.write(body)
 
+    def _own_address(self):
+        """The address the client reached us by, so that a receiver elsewhere
+        on the network gets addresses it can reach too."""
+        host = self.headers.get("Host", "").strip()
+        return host if HOST_HEADER.match(host) else self.server.address
+
     def _redirect(self, target):
         self._answer(302, b"moved\n", "text/plain",
-                     [("Location", "http://%s%s" % (self.server.address, target))])
+                     [("Location", "http://%s%s" % (self._own_address(), target))])
 
     def _reset(self):
         """Abort the connection: the peer sees a reset, not an orderly end."""

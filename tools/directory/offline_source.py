@@ -1,7 +1,6 @@
 """The offline source: station pages, tune-in playlists and live ICY streams
 of MP3 audio from the catalogue file, with faults to order."""
 
-import re
 import select
 import socket
 import threading
@@ -15,7 +14,6 @@ from icy_stream import IcyBody
 from mp3_frames import AudioLibrary, LoopReader
 
 STREAM_PREFIX = "/stream/"
-HOST_HEADER = re.compile(r"^[A-Za-z0-9.-]+(:[0-9]{1,5})?$")
 
 
 class OfflineDirectory(DirectoryServer):
@@ -70,12 +68,6 @@ class OfflineHandler(Handler):
         else:
             self.connection.shutdown(socket.SHUT_RDWR)
             self.close_connection = True
-
-    def _own_address(self):
-        """The address the client reached us by, so a receiver elsewhere on
-        the network gets stream addresses it can reach too."""
-        host = self.headers.get("Host", "").strip()
-        return host if HOST_HEADER.match(host) and ":" in host else self.server.address
 
     # --- station page --------------------------------------------------------
 

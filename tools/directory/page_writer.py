@@ -53,10 +53,10 @@ def cut_utf8(text, max_bytes):
 
 
 def number(value):
-    """A count from the catalogue: an integer, a numeric text or a float;
-    anything else (missing, null, true, words) is 0."""
+    """A count or flag from the catalogue: an integer, true or false, a
+    numeric text or a float; anything else (missing, null, words) is 0."""
     if isinstance(value, bool):
-        return 0
+        return int(value)
     if isinstance(value, float):
         value = int(value) if value == value and abs(value) < 1e12 else 0
     elif isinstance(value, str):

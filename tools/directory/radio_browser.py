@@ -162,7 +162,7 @@ def _fetch_json(server, target, seconds):
         while True:
             left = end - time.monotonic()
             if left <= 0:
-                raise UpstreamError("the answer came too slowly")
+                raise TimeoutError()
             sock.settimeout(left)
             piece = response.read1(65536)
             if not piece:
@@ -170,6 +170,8 @@ def _fetch_json(server, target, seconds):
             body += piece
             if len(body) > MAX_ANSWER_BYTES:
                 raise UpstreamError("the answer is too long")
+    except TimeoutError:
+        raise UpstreamError("no answer within %.1f s" % seconds) from None
     except (OSError, http.client.HTTPException) as e:
         raise UpstreamError("%s: %s" % (type(e).__name__, e) if str(e) else type(e).__name__) from None
     finally:
