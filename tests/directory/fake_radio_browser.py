@@ -84,7 +84,7 @@ class FakeRadioBrowser:
             uuid = unquote(url.path[len("/json/url/"):])
             found = [s for s in self.stations if isinstance(s, dict) and s.get("stationuuid") == uuid]
             if not found:
-                return {"ok": False, "message": "station not found"}
+                return None   # 404
             self.clicks[uuid] += 1
             s = found[0]
             return {"ok": True, "message": "retrieved station url", "stationuuid": uuid,

@@ -146,6 +146,11 @@ class Memory(unittest.TestCase):
             self.assertEqual(src.fake.clicks["alpha"], n)
         self.assertEqual(file_urls(src.body(PLS + "rbunknown")), [])
         self.assertEqual(file_urls(src.body(PLS + alpha[:-1])), [])
+        # Gone from the catalogue: the last address, and the API still asked next time.
+        del src.fake.stations[0]
+        self.assertEqual(file_urls(src.body(PLS + alpha)), ["http://now.example/%68ttp-alpha"])
+        self.assertEqual(len(src.page("swing")), 1)
+        self.assertRegex(" | ".join(src.reasons()[-2:]), "^last known address; .*HTTP status 404 | fresh: ")
         src.stop()
 
         # Restarted on the same state against a changed catalogue: same ids.
@@ -162,7 +167,7 @@ class Memory(unittest.TestCase):
         self.assertEqual(read_page(again.body(PAGE + "jazz")), page)
         self.assertEqual(file_urls(again.body(PLS + alpha)), ["http://moved.example/alpha"])
         start = time.monotonic()
-        self.assertEqual(again.page("swing"), [])
+        self.assertEqual(again.page("blues"), [])
         self.assertLess(time.monotonic() - start, 10)
         reasons = again.reasons()
         self.assertEqual(len(reasons), 4, reasons)

@@ -10,7 +10,7 @@ import time
 
 import page_writer as pw
 from http_front import PAGE_PATH, PLAYLIST_PATH, DirectoryServer, Handler
-from radio_browser import Deadline, UpstreamError
+from radio_browser import Deadline, Refused, UpstreamError
 
 SEARCH_ROUNDS = 3            # pages of search results asked for at most
 MAX_UUID = 64
@@ -21,7 +21,7 @@ class RadioBrowserSource:
     catalogue's codec names offered, upper case."""
 
     def __init__(self, api, state, codecs, limit=500, http_only=False, cache_seconds=600,
-                 retry_after=30):
+                 retry_after=15):
         self.api = api
         self.state = state
         self.codecs = list(codecs)
@@ -38,13 +38,15 @@ class RadioBrowserSource:
 
     def _ask(self, work):
         """(work(deadline), None), or (None, why not): after a failure the API
-        is left alone for retry_after seconds."""
+        is left alone for retry_after seconds; a refusal is no failure."""
         failed_at = self._failed_at
         if failed_at is not None and time.monotonic() - failed_at < self.retry_after:
             return None, "the API failed %.0f s ago, not asked: %s" % (
                 time.monotonic() - failed_at, self._failure)
         try:
             result = work(Deadline(self.api.budget))
+        except Refused as e:
+            return None, str(e)
         except UpstreamError as e:
             self._failed_at, self._failure = time.monotonic(), str(e)
             return None, str(e)

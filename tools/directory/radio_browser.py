@@ -2,6 +2,7 @@
 the API asks: DNS, reverse names, shuffled), requests bounded in time
 across failover to the next server, and answers read as untrusted JSON."""
 
+import functools
 import http.client
 import json
 import random
@@ -17,6 +18,11 @@ MAX_ANSWER_BYTES = 32 * 1024 * 1024
 
 class UpstreamError(Exception):
     """No usable answer; the text says why, for the request log."""
+
+
+class Refused(UpstreamError):
+    """The API answered that it has nothing for this request (a client
+    error such as 404): no other server would answer otherwise."""
 
 
 def discover_servers(lookup=socket.getaddrinfo, reverse=socket.gethostbyaddr, shuffle=random.shuffle):
@@ -72,11 +78,13 @@ class RadioBrowser:
             if left <= 0.05:
                 failures.append("%s: no time left" % server)
                 break
+            seconds = min(left, self.budget / 2)
             try:
-                answer = _bounded(lambda: _fetch_json(server, target, min(left, self.budget / 2)),
-                                  min(left, self.budget / 2))
+                answer = _bounded(functools.partial(_fetch_json, server, target, seconds), seconds)
                 if not isinstance(answer, expect):
                     raise UpstreamError("the answer is no " + ("list" if expect is list else "object"))
+            except Refused as e:
+                raise Refused("%s: %s" % (server, e)) from None
             except UpstreamError as e:
                 failures.append("%s: %s" % (server, e))
                 self._demote(server)
@@ -157,7 +165,7 @@ def _fetch_json(server, target, seconds):
         sock = connection.sock   # the response keeps reading from it after the connection lets go
         response = connection.getresponse()
         if response.status != 200:
-            raise UpstreamError("HTTP status %d" % response.status)
+            raise (Refused if 400 <= response.status < 500 else UpstreamError)("HTTP status %d" % response.status)
         body = bytearray()
         while True:
             left = end - time.monotonic()
