@@ -79,6 +79,7 @@ class Source:
 class Pages(unittest.TestCase):
     def test_pages_list_the_tagged_working_stations_of_the_codecs_most_played_first(self):
         jazz_mp3 = [n for n in JAZZ_ALL if n not in ("Beta", "Secure")]
+        pages = {}
         for options, genre, names in [
                 ((), "jazz", JAZZ_ALL),
                 (("--limit", "3"), "JAZZ", JAZZ_ALL[:3]),
@@ -92,6 +93,7 @@ class Pages(unittest.TestCase):
                 body = src.body(PAGE + genre.replace(" ", "%20"))
                 stations = read_page(body)
                 self.assertEqual([s["name"] for s in stations], names)
+                pages[options, genre] = stations
                 self.assertTrue(all(s["whole"] and ID.match(s["id"]) for s in stations), stations)
                 self.assertEqual(len({s["id"] for s in stations}), len(stations))
                 self.assertEqual([p for p, _ in src.fake.requests if "codec=" in p] != [],
@@ -100,8 +102,7 @@ class Pages(unittest.TestCase):
                     self.assertEqual(src.fake.requests, [])
         # Fields as read: bitrate 0 when unknown or not a number, the genre
         # cut to 127 bytes, the MIME type of the codec, plays as lc.
-        src = Source(self)
-        got = {s["name"][:4]: (s["br"], s["genre"], s["mt"], s["lc"]) for s in src.page("jazz")}
+        got = {s["name"][:4]: (s["br"], s["genre"], s["mt"], s["lc"]) for s in pages[(), "jazz"]}
         self.assertEqual(got["Beta"], ("0", "Jazz, Swing", "audio/aac", "90"))
         self.assertEqual(got["Secu"], ("128", "jazz", "application/ogg", "70"))
         self.assertEqual(got["éééé"], ("96", "jazz," + "x" * 122, "audio/mpeg", "38"))
@@ -183,11 +184,10 @@ class Memory(unittest.TestCase):
         path = os.path.join(tempfile.mkdtemp(), "genre.xml")
         run = lambda *a: subprocess.run([sys.executable, harness.PROGRAM, "--radio-browser", fake.url,
                                          "--write-genre-file", path, *a], capture_output=True, text=True)
-        self.assertEqual(run("--genres", "4").returncode, 0)
-        with open(path, "rb") as f:
+        self.assertEqual(run("--genres", "2").returncode, 0)
+        with open(path, "rb") as f:   # only tags that the plug-in can send back as they are
             self.assertEqual(f.read().decode().splitlines(), [
                 '<?xml version="1.0" encoding="UTF-8"?>', "<genrelist>", '<genre name="rock"></genre>',
-                '<genre name="say \'hi\'"></genre>', '<genre name="line break"></genre>',
                 '<genre name="jazz"></genre>', "</genrelist>"])
         fake.stop()
         failed = run()

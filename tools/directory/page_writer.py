@@ -118,9 +118,12 @@ def tune_in_playlist(url, name):
 
 
 def genre_name(tag):
-    """A tag as a genre file's name, or None when it cannot be one whole."""
-    name = clean_text(tag)
-    if not name or len(name.encode("utf-8")) > GENRE_NAME_BYTES:
+    """A tag as a genre file's name, or None when it cannot be one as it
+    stands (the plug-in sends the name back to ask for the tag's page)."""
+    if not isinstance(tag, str):
+        return None
+    name = tag.strip()
+    if not name or clean_text(name) != name or len(name.encode("utf-8")) > GENRE_NAME_BYTES:
         return None
     return name
 
