@@ -42,14 +42,14 @@ cleanup() {
 trap cleanup EXIT
 
 if [ -z "$address" ]; then
-  source=(--catalogue tools/directory/catalogue.txt)
+  directory_source=(--catalogue tools/directory/catalogue.txt)
   : >"$root/directory.log"
   if [ "${ORUVEL_ONLINE:-0}" = 1 ]; then
     echo "run.sh: asking Radio Browser for its genres"
     online_genres=$(mktemp)
     if python3 tools/directory/oruvel-directory --radio-browser auto \
          --write-genre-file "$online_genres" >/dev/null 2>"$root/directory.log"; then
-      source=(--radio-browser auto --request-log "$root/directory-requests.log")
+      directory_source=(--radio-browser auto --request-log "$root/directory-requests.log")
     else
       echo "run.sh: no Radio Browser server answered ($(tail -n 1 "$root/directory.log"));" \
         "going on with the offline catalogue" >&2
@@ -59,7 +59,7 @@ if [ -z "$address" ]; then
   fi
   # Rendered audio when sox and lame can make it, silent frames otherwise.
   [ -n "$online_genres" ] || tools/directory/make_audio.sh >/dev/null 2>&1 || true
-  python3 tools/directory/oruvel-directory --port 0 --address-file "$portfile" "${source[@]}" \
+  python3 tools/directory/oruvel-directory --port 0 --address-file "$portfile" "${directory_source[@]}" \
     >>"$root/directory.log" 2>&1 &
   standin=$!
   for _ in $(seq 200); do [ -s "$portfile" ] && break; sleep 0.05; done
@@ -68,7 +68,7 @@ if [ -z "$address" ]; then
     exit 1
   fi
   address=$(cat "$portfile")
-  echo "run.sh: station directory (${source[0]#--} ${source[1]}) at $address"
+  echo "run.sh: station directory (${directory_source[0]#--} ${directory_source[1]}) at $address"
 fi
 scripts/make-demo-root.sh "$root" "$top/build" "$address" >/dev/null
 # Online, the genres are the catalogue's most used tags.
