@@ -1,4 +1,4 @@
-"""The stand-in directory from outside: pages, playlists, streams, faults,
+"""The offline directory from outside: pages, playlists, streams, faults,
 start and stop, read over raw HTTP the way the plug-in and ripper read them."""
 
 import os
@@ -12,67 +12,18 @@ import time
 import unittest
 from urllib.parse import quote, urlsplit
 
-SCRIPT = os.environ["STANDIN_SCRIPT"]
-PAGE, PLS, META = "/sbin/newxml.phtml?genre=", "/sbin/tunein-station.pls?id=", [("Icy-MetaData", "1")]
+import harness
+from harness import PAGE, PLS, PROGRAM as SCRIPT, fetch, file_urls, get
+
+META = [("Icy-MetaData", "1")]
 
 
-class StandIn:
-    def __init__(self, *options):
-        self.dir = tempfile.TemporaryDirectory(prefix="standin-test-")
-        self.log = os.path.join(self.dir.name, "requests.log")
-        address = os.path.join(self.dir.name, "address")
-        self.proc = subprocess.Popen([sys.executable, SCRIPT, "--port", "0", "--address-file", address,
-                                      "--request-log", self.log, "--audio-dir", "", *options],
-                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        for _ in range(1000):
-            if os.path.exists(address) or self.proc.poll() is not None:
-                break
-            time.sleep(0.01)
-        with open(address) as f:
-            self.address_line = f.read()
-        self.address = self.address_line.strip()
-        self.port = int(self.address.split(":")[1])
-
-    def requests(self):
-        with open(self.log, "rb") as f:
-            return f.read().splitlines()
-
-    def stop(self):
-        """SIGTERM: (exit status, seconds it took)."""
-        start = time.monotonic()
-        self.proc.terminate()
-        code = self.proc.wait(5)
-        self.proc.stdout.close()
-        self.proc.stderr.close()
-        self.dir.cleanup()
-        return code, time.monotonic() - start
-
-
-def get(server, path, headers=()):
-    """An open response: .status_line, .headers, .file, .sock."""
-    sock = socket.create_connection(("127.0.0.1", server.port), timeout=5)
-    sock.sendall(("GET %s HTTP/1.0\r\n%s\r\n" % (path, "".join("%s: %s\r\n" % h for h in headers))).encode("latin-1"))
-    r = type("Response", (), {"sock": sock, "file": sock.makefile("rb")})()
-    r.status_line = r.file.readline().decode().rstrip("\r\n")
-    r.headers = dict((k.lower(), v.strip()) for k, _, v in (l.decode().partition(":") for l in iter(r.file.readline, b"\r\n")))
-    return r
-
-
-def fetch(server, path, headers=()):
-    """(status, headers, whole body)"""
-    r = get(server, path, headers)
-    with r.sock, r.file:
-        return int(r.status_line.split()[1]), r.headers, r.file.read()
+def StandIn(*options):
+    return harness.Directory("--audio-dir", "", *options)
 
 
 def stations(body):
     return [dict(re.findall(r'(\w+)="([^"]*)"', l)) for l in body.decode().splitlines() if l.startswith("<station name=")]
-
-
-def file_urls(body):
-    """What the plug-in's grep File | sed s/^.*http/http/ pipeline keeps."""
-    run = subprocess.run("grep File | sed s/^.*http/http/", shell=True, input=body, capture_output=True, timeout=10)
-    return run.stdout.decode().replace("\r", "").split("\n")[:-1]
 
 
 def blocks(r, metaint, count):
@@ -143,6 +94,9 @@ class Directory(unittest.TestCase):
             "[playlist]", "numberofentries=2", "File1=" + url, "Title1=Radio Kestrel Rock", "Length1=-1",
             "File2=" + url + "?mirror=2", "Title2=Radio Kestrel Rock", "Length2=-1", "Version=2", ""])
         self.assertEqual(self.get(PLS + "1001&amp;filename=playlist.pls"), body)
+        # Streams at the address the client used: a receiver on the network reaches them.
+        self.assertEqual(file_urls(fetch(self.server, PLS + "1001", [("Host", "box.lan:8370")])[2])[0],
+                         "http://box.lan:8370/stream/1001")
         for unknown in ("999999", "", "1001x"):
             self.get(PLS + unknown, 404)
         self.assertEqual(file_urls(self.get(PLS + "3004")), [])
