@@ -2,6 +2,7 @@
 // hand-back of the service that played before.
 #include <string>
 
+#include "base/version.h"
 #include "host/host.h"
 #include "base/config.h"
 #include "base/fixed_paths.h"
@@ -83,7 +84,7 @@ extern "C" __attribute__((visibility("default"))) int plugin_exec() {
   offerToStopRipper(false);
 
   if (closedWith != 0)
-    ask("Oruvel V0.2 by kWIBEL\nListen to internet radio stations and record them.", 0x21);
+    ask("Oruvel V" ORUVEL_VERSION " by kWIBEL\nListen to internet radio stations and record them.", 0x21);
 
   my_playService(string2ref(savedService));
   return 0;

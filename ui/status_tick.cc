@@ -1,5 +1,6 @@
 #include "ui/status_tick.h"
 
+#include "base/version.h"
 #include "host/host.h"
 #include "ui/status_text.h"
 #include "base/fixed_text.h"
@@ -18,7 +19,7 @@ bool readRipperLine() { return ripper::readProgressLine(lm_info); }
 
 void refreshLcd() {
   lcdtitle = serviceInfo(1);
-  lcdstring = eString("Oruvel V0.2 PLAY:") + lcdtitle + "  RIP: " + lm_info;
+  lcdstring = eString("Oruvel V" ORUVEL_VERSION " PLAY:") + lcdtitle + "  RIP: " + lm_info;
   eDBoxLCD* hostLcd = eDBoxLCD::getInstance();
   hostLcd->unlock();
   showDisplay();
