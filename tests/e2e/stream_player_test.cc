@@ -13,6 +13,7 @@
 #include <functional>
 #include <regex>
 #include <thread>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -48,7 +49,7 @@ eServiceReference streamOf(const StandIn& directory, const std::string& id) {
 StreamPlayer::Options decodeOnly(const TempRoot& root, std::vector<std::string> decoder = {}) {
   StreamPlayer::Options o;
   o.sound = false;
-  o.decoder = decoder;
+  o.decoder = std::move(decoder);
   o.decoderLog = root.path() + "/decoder.log";
   return o;
 }
@@ -105,7 +106,7 @@ TEST(StreamPlayer, EveryFormatDecodesIntoAWavOfItsToneRateAndLength) {
   } stations[] = {
       {"1311", "sine-128.mp3", "MP3", 44100, 1},
       {"1310", "sine-128.aac", "AAC", 44100, 2},  // labelled audio/aacp
-      {"1210", "sine-64.aac", "AAC", 32000, 1},
+      {"2104", "sine-64.aac", "AAC", 32000, 1},
       {"1410", "sine-128.ogg", "Ogg Vorbis", 44100, 2},
       {"1510", "sine-96.opus", "Ogg Opus", 48000, 2},
       {"3011", "sine-128.aac", "AAC", 44100, 2},  // says audio/mpeg

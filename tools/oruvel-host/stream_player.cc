@@ -94,7 +94,8 @@ std::vector<std::string> decoderCommand(icy::StreamFormat format, const SoundOut
     else
       command.insert(command.end(), {"-f", "alsa", "default"});
   } else if (!output.wavFile.empty()) {
-    command.insert(command.end(), {"-c:a", "pcm_s16le", "-f", "wav", "-y", output.wavFile});
+    // "file:" so that no part of the name is taken for a protocol.
+    command.insert(command.end(), {"-c:a", "pcm_s16le", "-f", "wav", "-y", "file:" + output.wavFile});
   } else {
     command.insert(command.end(), {"-f", "null", "-"});
   }
@@ -258,7 +259,6 @@ class StreamPlayer::Session {
       if (info.name.empty()) return;
       std::lock_guard<std::mutex> lock(player_.mutex_);
       player_.status_.station = info.name;
-      player_.status_.problem.clear();
       ++player_.status_.version;
     };
     client_.onTitle = [this](const std::string& title) {
@@ -310,6 +310,8 @@ class StreamPlayer::Session {
       if (status != -2) {
         reaped_ = true;
         reapedExit_ = status;
+        std::lock_guard<std::mutex> lock(player_.mutex_);
+        player_.status_.decoderPid = -1;
       }
       setProblem("the decoder " + decoderName_ + " stopped" +
                  (status >= 0 ? " (exit status " + std::to_string(status) + ")" : " (" + why + ")") +
