@@ -67,12 +67,12 @@ done
 sox -n -r 44100 -b 16 -c 2 "$work/sine.wav" synth 8 sine 440 gain -n -12
 sox "$work/sine.wav" -c 1 "$work/sine-mono.wav"
 sox "$work/sine-mono.wav" -r 32000 "$work/sine-mono32.wav"
-tone() {  # tone FILE TOOL COMMAND...
-  local out=$dir/$1 tool=$2
+tone() {  # tone FILE PACKAGE COMMAND...
+  local out=$dir/$1 package=$2
   shift 2
   [ $force -eq 0 ] && [ -s "$out" ] && return 0
-  if ! command -v "$tool" >/dev/null; then
-    echo "make_audio.sh: $tool is missing, so no $out (apt-get install ${tool/oggenc/vorbis-tools}; opusenc: opus-tools)" >&2
+  if ! command -v "$1" >/dev/null; then
+    echo "make_audio.sh: $1 is missing, so no $out (apt-get install $package)" >&2
     return 0
   fi
   local part="$dir/.${out##*/}.$$"
@@ -81,6 +81,6 @@ tone() {  # tone FILE TOOL COMMAND...
 tone sine-128.mp3 lame lame --quiet --nores -t --cbr -b 128 "$work/sine-mono.wav"
 tone sine-128.aac ffmpeg ffmpeg -nostdin -loglevel error -y -i "$work/sine.wav" -c:a aac -b:a 128k -f adts
 tone sine-64.aac ffmpeg ffmpeg -nostdin -loglevel error -y -i "$work/sine-mono32.wav" -c:a aac -b:a 64k -f adts
-tone sine-128.ogg oggenc oggenc -Q --managed -b 128 -m 128 -M 128 "$work/sine.wav" -o
-tone sine-96.opus opusenc opusenc --quiet --hard-cbr --bitrate 96 "$work/sine.wav"
+tone sine-128.ogg vorbis-tools oggenc -Q --managed -b 128 -m 128 -M 128 "$work/sine.wav" -o
+tone sine-96.opus opus-tools opusenc --quiet --hard-cbr --bitrate 96 "$work/sine.wav"
 echo "audio loops in $dir"
