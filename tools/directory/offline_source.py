@@ -10,6 +10,7 @@ from urllib.parse import quote, unquote_to_bytes
 import catalogue as cat
 import faults
 from http_front import PAGE_PATH, PLAYLIST_PATH, DirectoryServer, Handler
+import audio_formats
 from icy_stream import IcyBody
 from mp3_frames import AudioLibrary, LoopReader
 
@@ -139,10 +140,14 @@ class OfflineHandler(Handler):
         if station.flag("redirect") is not None:
             self._redirect(STREAM_PREFIX + quote(station.flag("redirect"), safe=""))
             return
+        source = audio_formats.source_for(station, opts.audio_dir, station.kbps * 125 * opts.title_seconds)
+        if source.missing:
+            self._answer(503, source.missing.encode() + b"\n", "text/plain")
+            return
         wants_meta = (self.headers.get("Icy-MetaData", "").strip() == "1"
                       and "nometa" not in station.flags and opts.metaint > 0)
         icy = "icy" in station.flags
-        headers = [("Content-Type", "audio/mpeg"),
+        headers = [("Content-Type", source.content_type),
                    ("icy-name", station.name.encode("utf-8")),
                    ("icy-genre", station.flag("genre", station.genre).encode("utf-8")),
                    ("icy-br", station.kbps),
@@ -153,8 +158,8 @@ class OfflineHandler(Handler):
         if not icy:
             headers += [("Cache-Control", "no-cache"), ("Connection", "close")]
         self._head("ICY 200 OK" if icy else "HTTP/1.0 200 OK", headers)
-        body = IcyBody(LoopReader(srv.audio.loop_for(station.kbps)), station.kbps * 125,
-                       opts.title_seconds, station.title, opts.metaint if wants_meta else None)
+        body = IcyBody(source.reader or LoopReader(srv.audio.loop_for(station.kbps)), station.kbps * 125,
+                       opts.title_seconds, source.title_at, opts.metaint if wants_meta else None)
         self._pump(body, station.kbps * 125)
 
     def _pump(self, body, bytes_per_second):

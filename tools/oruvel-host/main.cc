@@ -131,6 +131,8 @@ int main(int argc, char** argv) {
   eFixedInfoPlayer stubPlayer(options.title, options.title2);
   oruvel_host::StreamPlayer::Options playerOptions;
   playerOptions.sound = options.sound == "on" || (options.sound == "auto" && oruvel_host::soundDeviceAvailable());
+  if (const std::string wav = oruvel_host::soundFile(options); !wav.empty())
+    playerOptions.wavFile = fs::absolute(wav, ec).lexically_normal().string();
   std::unique_ptr<oruvel_host::StreamPlayer> streamPlayer;
   if (oruvel_host::realPlayer(options)) streamPlayer = std::make_unique<oruvel_host::StreamPlayer>(playerOptions);
   ePlayerBackend& player = streamPlayer ? static_cast<ePlayerBackend&>(*streamPlayer) : stubPlayer;
@@ -143,7 +145,8 @@ int main(int argc, char** argv) {
   if (!oruvel_host::realClock(options)) eApp->setClock(&clock);
   oruvel_host::ScriptFrontend frontend(script);
   oruvel_host::TerminalFrontend terminal(
-      {streamPlayer.get(), playerOptions.sound, (root / options.log).lexically_normal().string()});
+      {streamPlayer.get(), playerOptions.sound, (root / options.log).lexically_normal().string(),
+       playerOptions.wavFile});
   if (interactive) {
     std::string why;
     if (!terminal.open(why)) return fatal(why);

@@ -12,6 +12,7 @@
 
 #include "host/host.h"
 #include "host/lcd_panel.h"
+#include "tools/icy/title_text.h"
 #include "tools/oruvel-host/stream_player.h"
 
 // Last, and without its one-letter macros (move, timeout, ...), which
@@ -490,9 +491,12 @@ std::string TerminalFrontend::playerText() const {
   if (setup_.player) {
     const StreamPlayer::Status s = setup_.player->status();
     if (s.stream) {
-      text = (unicode_ ? "\u266a " : "Playing: ") + s.station;
-      if (!s.title.empty()) text += (unicode_ ? " \u2014 " : " - ") + s.title;
-      if (!s.problem.empty()) text += "  (" + s.problem + ")";
+      // Each piece in its own charset, so a Latin-1 title leaves a UTF-8 name be.
+      text = (unicode_ ? "\u266a " : "Playing: ") + icy::titleToUtf8(s.station);
+      if (!s.title.empty()) text += (unicode_ ? " \u2014 " : " - ") + icy::titleToUtf8(s.title);
+      if (!s.format.empty()) text += "  [" + s.format + "]";
+      if (!s.problem.empty()) text += "  (" + icy::titleToUtf8(s.problem) + ")";
+      else if (!setup_.sound && !setup_.wavFile.empty()) text += "  [decoding into " + setup_.wavFile + "]";
       else if (!setup_.sound) text += "  [no sound device: decoding only]";
     } else {
       text = (unicode_ ? "\u25b6 " : "Playing: ") + s.station;
