@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host/eservice.h"
+#include "host/player_backend.h"
 
 namespace oruvel_host {
 
