@@ -123,12 +123,9 @@ eOruvel::eOruvel() : eWindow(1) {
 }
 
 eOruvel::~eOruvel() {
-  // The children go with the host's widget tree; the timer is ours.
-  if (status_timer) {
-    if (status_timer->isActive()) status_timer->stop();
-    delete status_timer;
-    status_timer = nullptr;
-  }
+  // The children go with the host's widget tree; the timer is ours, and
+  // deleting it stops it.
+  delete status_timer;
 }
 
 void eOruvel::selectedYELLOW() { WriteMyStations(); }

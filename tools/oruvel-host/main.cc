@@ -15,8 +15,8 @@
 #include <sstream>
 
 #include "host/host.h"
+#include "host/inspection.h"
 #include "host/lcd_panel.h"
-#include "host/transcript.h"
 #include "base/directory_host.h"
 #include "base/fs_root.h"
 #include "tools/oruvel-host/options.h"
@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     eConfig::getInstance()->pLockActive = 1;
     eConfig::getInstance()->pinCode = 1;
   }
-  if (options.noServiceApi) eDVB::getInstance()->setServiceAPIAvailable(false);
+  if (options.noServiceApi) HostInspection::setServiceAPIAvailable(false);
 
   eFixedInfoPlayer stubPlayer(options.title, options.title2);
   oruvel_host::StreamPlayer::Options playerOptions;
@@ -136,10 +136,10 @@ int main(int argc, char** argv) {
   std::unique_ptr<oruvel_host::StreamPlayer> streamPlayer;
   if (oruvel_host::realPlayer(options)) streamPlayer = std::make_unique<oruvel_host::StreamPlayer>(playerOptions);
   ePlayerBackend& player = streamPlayer ? static_cast<ePlayerBackend&>(*streamPlayer) : stubPlayer;
-  eZapMain::getInstance()->setPlayer(&player);
+  HostInspection::setPlayer(&player);
   eServiceReference start(options.service);
   if (!start.valid()) return fatal("--service \"" + options.service + "\" is not a service reference");
-  eServiceInterface::getInstance()->setCurrent(start, player.play(start));
+  HostInspection::setCurrentService(start, player.play(start));
 
   eVirtualClock clock;
   if (!oruvel_host::realClock(options)) eApp->setClock(&clock);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "host/eservice.h"
+#include "host/player_backend.h"
 #include "tools/icy/stream_format.h"
 
 namespace oruvel_host {
