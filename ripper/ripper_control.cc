@@ -1,6 +1,7 @@
 // The red key: starting and stopping the ripper from the main window.
 #include "ripper/ripper_control.h"
 
+#include <cstdlib>
 #include <string>
 
 #include "directory/tune_in.h"
@@ -43,8 +44,13 @@ void eOruvel::LumoRipperStart() {
     return;
   }
   rip_status->setText("lumoripper will be started.");
-  // The ripper's output must not hold on to the host's terminal or pipes.
-  oruvel::runShell(oruvel::ripperCommandLine() + " > /dev/null 2>&1 < /dev/null &");
+  // The ripper's output must not hold on to the host's terminal or pipes;
+  // the shell tells which process it started.
+  const std::string started = oruvel::shellOutput(
+      oruvel::ripperCommandLine() + " > /dev/null 2>&1 < /dev/null & echo $!", 32);
+  // The press returns once the ripper has announced itself, so the next
+  // press finds it to stop rather than starting a second one.
+  rip::awaitAnnouncement(std::strtol(started.c_str(), nullptr, 10), [] { return eApp->now(); });
 }
 
 void eOruvel::LumoRipperStopp() {

@@ -1,6 +1,8 @@
 #pragma once
 // The ripper as seen through its files: the pidof probe and the PID file
 // the ripper writes. No widgets here; the window shows what these find.
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace oruvel::ripper {
@@ -9,13 +11,14 @@ namespace oruvel::ripper {
 inline constexpr const char* kProcessName = "lumoripper";
 
 enum class Probe {
-  none,     // no ripper runs; /tmp/lumopid has been removed
+  none,     // no ripper runs; /tmp/lumopid and /tmp/lumorip have been removed
   running,  // pidof named at least one process
   unknown,  // the pidof output could not be read; nothing was changed
 };
 
-// Runs "pidof lumoripper" into /tmp/lumopid.pid and reads its first
-// character. Nothing at all or a newline means no ripper.
+// Runs "pidof lumoripper" into /tmp/lumopid.pid (a fresh file put in place,
+// so a link planted there is replaced, not written through) and reads its
+// first character. Nothing at all or a newline means no ripper.
 Probe probe();
 
 enum class PidFile {
@@ -31,6 +34,17 @@ PidFile readPidFile(char (&pidText)[7]);
 // True when pidText names a live process called lumoripper, so that a
 // kill can only ever reach our own ripper.
 bool isRunningRipper(const char* pidText);
+
+// How long a start waits for the ripper to announce itself, on the host's
+// clock; and, for a host whose clock stands still meanwhile, in real time.
+inline constexpr std::int64_t kAnnounceMs = 2000;
+inline constexpr std::int64_t kAnnounceGuardMs = 10000;
+
+// After a start, waits until /tmp/lumopid exists, the started process
+// (`started`, 0 when unknown) has ended, or kAnnounceMs have passed on
+// `nowMs`. True when the PID file is there, so a press that follows finds
+// the ripper.
+bool awaitAnnouncement(long started, const std::function<std::int64_t()>& nowMs);
 
 // The kill command for a PID text that isRunningRipper accepted.
 std::string killCommand(const char* pidText);
