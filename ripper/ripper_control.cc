@@ -14,6 +14,10 @@ int RIPflag = 0;
 
 namespace rip = oruvel::ripper;
 
+namespace {
+std::int64_t hostClock() { return eApp->now(); }
+}  // namespace
+
 void eOruvel::selectedRED() {
   if (RIPflag == 0) {
     rip_status->setText("start ripping");
@@ -50,7 +54,7 @@ void eOruvel::LumoRipperStart() {
       oruvel::ripperCommandLine() + " > /dev/null 2>&1 < /dev/null & echo $!", 32);
   // The press returns once the ripper has announced itself, so the next
   // press finds it to stop rather than starting a second one.
-  rip::awaitAnnouncement(std::strtol(started.c_str(), nullptr, 10), [] { return eApp->now(); });
+  rip::awaitAnnouncement(std::strtol(started.c_str(), nullptr, 10), hostClock);
 }
 
 void eOruvel::LumoRipperStopp() {
@@ -72,6 +76,9 @@ void eOruvel::stopRipper(const char* pidText) {
   oruvel::runShell(rip::killCommand(pidText));
   eMessageBox box("lumoripper will be stopped.\nplease wait.", "Oruvel", 0x20, 1, 0);
   box.show();
+  // The probe then sees the ripper gone, and a press that follows starts a
+  // new one instead of meeting the old one on its way out.
+  rip::awaitEnd(pidText, hostClock);
   findpid();
   box.hide();
 }

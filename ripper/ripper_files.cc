@@ -89,17 +89,37 @@ bool isRunningRipper(const char* pidText) {
   return liveProcess(pidText, &name) && name == kProcessName;
 }
 
-bool awaitAnnouncement(long started, const std::function<std::int64_t()>& nowMs) {
-  const std::int64_t until = nowMs() + kAnnounceMs;
-  const auto guard = std::chrono::steady_clock::now() + std::chrono::milliseconds(kAnnounceGuardMs);
+namespace {
+
+// Polls `done` until it holds or the wait is over; what `done` says last.
+template <class Done>
+bool waitUntil(Done done, const Clock& nowMs) {
+  const std::int64_t until = nowMs() + kWaitMs;
+  const auto guard = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitGuardMs);
   for (;;) {
-    char pid[7];
-    if (readPidFile(pid) != PidFile::missing) return true;
-    // A ripper that could not start, or failed at once, never announces itself.
-    if (started > 0 && !liveProcess(std::to_string(started))) return false;
+    if (done()) return true;
     if (nowMs() >= until || std::chrono::steady_clock::now() >= guard) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+}
+
+}  // namespace
+
+bool awaitAnnouncement(long started, const Clock& nowMs) {
+  bool announced = false;
+  waitUntil(
+      [&] {
+        char pid[7];
+        announced = readPidFile(pid) != PidFile::missing;
+        // A ripper that could not start, or failed at once, never announces itself.
+        return announced || (started > 0 && !liveProcess(std::to_string(started)));
+      },
+      nowMs);
+  return announced;
+}
+
+bool awaitEnd(const char* pidText, const Clock& nowMs) {
+  return waitUntil([&] { return !liveProcess(pidText); }, nowMs);
 }
 
 std::string killCommand(const char* pidText) { return std::string("kill ") + pidText; }

@@ -35,16 +35,23 @@ PidFile readPidFile(char (&pidText)[7]);
 // kill can only ever reach our own ripper.
 bool isRunningRipper(const char* pidText);
 
-// How long a start waits for the ripper to announce itself, on the host's
-// clock; and, for a host whose clock stands still meanwhile, in real time.
-inline constexpr std::int64_t kAnnounceMs = 2000;
-inline constexpr std::int64_t kAnnounceGuardMs = 10000;
+// How long a press of the red key waits for the ripper to start or to end,
+// on the host's clock; and, for a host whose clock stands still meanwhile,
+// in real time.
+inline constexpr std::int64_t kWaitMs = 2000;
+inline constexpr std::int64_t kWaitGuardMs = 10000;
+using Clock = std::function<std::int64_t()>;
 
 // After a start, waits until /tmp/lumopid exists, the started process
-// (`started`, 0 when unknown) has ended, or kAnnounceMs have passed on
-// `nowMs`. True when the PID file is there, so a press that follows finds
-// the ripper.
-bool awaitAnnouncement(long started, const std::function<std::int64_t()>& nowMs);
+// (`started`, 0 when unknown) has ended, or kWaitMs have passed on `nowMs`.
+// True when the PID file is there, so a press that follows finds the
+// ripper to stop.
+bool awaitAnnouncement(long started, const Clock& nowMs);
+
+// After a kill, waits until the process `pidText` has ended (the ripper
+// removes its files before), or kWaitMs have passed. True when it ended, so
+// a press that follows finds no ripper to stop again.
+bool awaitEnd(const char* pidText, const Clock& nowMs);
 
 // The kill command for a PID text that isRunningRipper accepted.
 std::string killCommand(const char* pidText);

@@ -83,7 +83,7 @@ TEST(RipperFiles, PidFileAndMissingProgressFile) {
   EXPECT_STREQ(line, "previous\n");
 }
 
-TEST(RipperFiles, AStartWaitsForTheRipperToAnnounceItself) {
+TEST(RipperFiles, APressWaitsForTheRipperToAnnounceItselfOrToEnd) {
   testsupport::TempRoot root;
   oruvel::setFsRoot(root.path());
   const long self = getpid();  // a live process that never announces itself
@@ -119,6 +119,14 @@ TEST(RipperFiles, AStartWaitsForTheRipperToAnnounceItself) {
     EXPECT_EQ(rip::awaitAnnouncement(c.started, clock), c.announced) << c.started << " " << c.announcesAtLook;
     EXPECT_EQ(now, c.lastLook) << c.started << " " << c.announcesAtLook;
   }
+  // A stop waits for the ripper to end, as long as the start waits for it to begin.
+  onLook = nullptr;
+  now = 0;
+  EXPECT_TRUE(rip::awaitEnd(std::to_string(gone).c_str(), clock));
+  EXPECT_EQ(now, 100);
+  now = 0;
+  EXPECT_FALSE(rip::awaitEnd(std::to_string(self).c_str(), clock));
+  EXPECT_EQ(now, 2100);
 }
 
 TEST(RipperFiles, OnlyALiveLumoripperIsAKillTarget) {
