@@ -10,6 +10,8 @@
 #include "base/fixed_paths.h"
 #include "base/fixed_text.h"
 #include "base/fs_root.h"
+#include "base/read_bounds.h"
+#include "base/regular_file.h"
 
 char RIPPER[128];
 char RIPDIR[256];
@@ -54,17 +56,6 @@ void noteTooLong(const char* name, bool tooLong) {
     tooLongKeys.erase(it);
 }
 
-// Reads one whole line, newline included when there is one.
-bool readLine(std::FILE* file, std::string& line) {
-  line.clear();
-  int c;
-  while ((c = std::getc(file)) != EOF) {
-    line += static_cast<char>(c);
-    if (c == '\n') break;
-  }
-  return !line.empty();
-}
-
 void applyLine(std::string_view line) {
   for (std::size_t start = 0; start < line.size(); start += kPieceBytes) {
     std::string_view piece = line.substr(start, kPieceBytes);
@@ -83,12 +74,21 @@ void applyLine(std::string_view line) {
 }  // namespace
 
 int ReadConfFile() {
-  std::FILE* file = std::fopen(oruvel::rootedPath(oruvel::paths::kConfigFile).c_str(), "r+");
+  std::FILE* file = oruvel::openRegularFile(oruvel::rootedPath(oruvel::paths::kConfigFile).c_str(), "r+");
   if (!file) return 1;
-  tooLongKeys.clear();
-  std::string line;
-  while (readLine(file, line)) applyLine(line);
+  // A few lines of settings; a file past the bound is not one, and its
+  // rest is not looked at.
+  std::string text(oruvel::bounds::kConfigBytes, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), file));
   std::fclose(file);
+  tooLongKeys.clear();
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    std::size_t end = rest.find('\n');
+    end = end == std::string_view::npos ? rest.size() : end + 1;
+    applyLine(rest.substr(0, end));
+    rest.remove_prefix(end);
+  }
   return 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Bounded handling of the fixed-width text buffers and of line reading.
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -51,16 +52,19 @@ inline std::string_view stripLineEnd(std::string_view line) {
 // does: at most bufferSize-1 bytes a piece, a piece ends after a newline,
 // so a longer line arrives in several pieces. Bytes are counted, not
 // NUL-searched, so a NUL inside a line cannot shorten or overrun anything.
+// Reading ends after `limit` bytes of the file, as at its end.
 class PieceReader {
  public:
-  PieceReader(std::FILE* file, std::size_t bufferSize) : file_(file), max_(bufferSize - 1) {
+  PieceReader(std::FILE* file, std::size_t bufferSize, std::size_t limit = SIZE_MAX)
+      : file_(file), max_(bufferSize - 1), left_(limit) {
     buf_.reserve(max_);
   }
   // The next piece, newline included when it was read; false at end of file.
   bool next(std::string_view& piece) {
     buf_.clear();
     int c;
-    while (buf_.size() < max_ && (c = getc_unlocked(file_)) != EOF) {
+    while (buf_.size() < max_ && left_ > 0 && (c = getc_unlocked(file_)) != EOF) {
+      --left_;
       buf_ += static_cast<char>(c);
       if (c == '\n') break;
     }
@@ -71,6 +75,7 @@ class PieceReader {
  private:
   std::FILE* file_;
   std::size_t max_;
+  std::size_t left_;
   std::string buf_;
 };
 

@@ -4,6 +4,8 @@
 
 #include "directory/node_list.h"
 #include "base/fixed_text.h"
+#include "base/read_bounds.h"
+#include "base/regular_file.h"
 
 GenreNode* genre_anker = nullptr;
 GenreNode* genre_ende = nullptr;
@@ -34,7 +36,7 @@ bool genreNameInLine(std::string_view line, std::string_view& name) {
 
 bool readGenreList(const char* path, const std::function<void(const char*, int)>& onEntry) {
   AnzahlGenreElemente = 0;
-  std::FILE* file = std::fopen(path, "r+");
+  std::FILE* file = openRegularFile(path, "r+");
   if (!file) return false;
 
   NodeChain<GenreNode> chain;
@@ -46,7 +48,7 @@ bool readGenreList(const char* path, const std::function<void(const char*, int)>
   add(kFavouritesGenre);
   add(kStationsGenre);
 
-  PieceReader reader(file, kGenreLine);
+  PieceReader reader(file, kGenreLine, bounds::kGenreFileBytes);
   std::string_view piece, name;
   while (reader.next(piece))
     if (genreNameInLine(piece, name)) add(name);

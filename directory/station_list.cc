@@ -7,6 +7,8 @@
 #include "directory/line_values.h"
 #include "directory/node_list.h"
 #include "base/fixed_text.h"
+#include "base/read_bounds.h"
+#include "base/regular_file.h"
 
 StationNode* net_anker = nullptr;
 StationNode* net_ende = nullptr;
@@ -47,7 +49,7 @@ void setField(char (&field)[N], const LineValue& value) {
 // that cannot be written counts as missing. Only this thread reads it, so
 // the byte-wise reading need not lock the stream for every byte.
 std::FILE* openForUpdate(const char* path) {
-  std::FILE* file = std::fopen(path, "r+");
+  std::FILE* file = openRegularFile(path, "r+");
   if (file) __fsetlocking(file, FSETLOCKING_BYCALLER);
   return file;
 }
@@ -94,7 +96,7 @@ bool readDirectoryPage(const std::string& path) {
   std::string_view filter = fixedView(which_bitrate);
   NodeChain<StationNode> chain(net_ende, std::move(stations_by_key));
   giveUpList();
-  PieceReader reader(file, kStationLine);
+  PieceReader reader(file, kStationLine, bounds::kPageBytes);
   std::string_view piece;
   while (reader.next(piece))
     if (directoryLinePasses(piece, filter)) stationFromDirectoryLine(piece, *chain.push());
@@ -107,15 +109,19 @@ bool readLocalStations(const char* path) {
   if (!file) return failRead();
   NodeChain<StationNode> chain(net_ende, std::move(stations_by_key));
   giveUpList();
-  PieceReader reader(file, kStationLine);
+  PieceReader reader(file, kStationLine, bounds::kStationFileBytes);
   std::string_view piece;
   while (reader.next(piece)) {
     LineValue name = quotedValue(piece, "name=");
     if (!name.found) continue;
     StationNode* node = chain.push();
     setField(node->name, name);
-    // The very next line holds the tune-in address; it is consumed either way.
-    if (reader.next(piece) && lineHas(piece, "url=")) setField(node->id, ampersandValue(piece, "id="));
+    // The very next line holds the tune-in address; it is consumed either
+    // way. A name line that ends the file gives its own.
+    if (lineHas(piece, "url=")) setField(node->id, ampersandValue(piece, "id="));
+    if (!reader.next(piece)) break;
+    node->id[0] = '\0';
+    if (lineHas(piece, "url=")) setField(node->id, ampersandValue(piece, "id="));
   }
   std::fclose(file);
   return finishRead(chain);

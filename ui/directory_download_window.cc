@@ -2,12 +2,10 @@
 #include "directory/directory_download.h"
 #include "directory/genre_list.h"
 #include "base/fixed_text.h"
-#include "base/shell.h"
 #include "ui/main_window.h"
 
 void eOruvel::DownloadShoutcastFile() {
-  std::string command = oruvel::directoryPageCommand(oruvel::fixedView(which_genre));
   list_status->setText("downloading... please wait.");
-  oruvel::runShell(command);
+  oruvel::downloadDirectoryPage(oruvel::fixedView(which_genre));
   list_status->setText("finished downloading.");
 }

@@ -6,6 +6,7 @@
 #include "directory/station_list.h"
 #include "base/config.h"
 #include "base/fixed_text.h"
+#include "base/regular_file.h"
 #include "ui/main_window.h"
 
 int eOruvel::WriteMyStations() {
@@ -14,7 +15,16 @@ int eOruvel::WriteMyStations() {
     oruvel::showInformation("no radio station selected.\nPlease select a station first.");
     return 1;
   }
-  std::FILE* file = std::fopen(MYSTATIONSFILE, "a+");
+  const std::string_view id = oruvel::fixedView(net_anker->id);
+  if (!oruvel::favouriteReadsBack(oruvel::fixedView(net_anker->name), id)) {
+    // Saved as it is, it would come back as another station's id.
+    oruvel::showInformation(eString().sprintf(
+        "This radio station cannot be saved:\nits id \"%s\" would not be read back the same\n"
+        "and would play another station.",
+        net_anker->id));
+    return 1;
+  }
+  std::FILE* file = oruvel::openRegularFile(MYSTATIONSFILE, "a+");
   if (!file) return 1;
 
   eMessageBox box(eString(net_anker->name), "Oruvel - save radio station", 0x2c, 1, 0);
@@ -24,8 +34,7 @@ int eOruvel::WriteMyStations() {
 
   bool saved = true;
   if (answer == 4)
-    saved = oruvel::appendFavourite(file, oruvel::fixedView(net_anker->name),
-                                    oruvel::fixedView(net_anker->id));
+    saved = oruvel::appendFavourite(file, oruvel::fixedView(net_anker->name), id);
   if (std::fclose(file) != 0) saved = false;
   if (!saved) {
     oruvel::showInformation(eString().sprintf("radio station could not be saved to\n%s",

@@ -1,6 +1,7 @@
 // The red key: starting and stopping the ripper from the main window.
 #include "ui/ripper_control.h"
 
+#include <cstdlib>
 #include <string>
 
 #include "directory/tune_in.h"
@@ -12,6 +13,10 @@
 int RIPflag = 0;
 
 namespace rip = oruvel::ripper;
+
+namespace {
+std::int64_t hostClock() { return eApp->now(); }
+}  // namespace
 
 void eOruvel::selectedRED() {
   if (RIPflag == 0) {
@@ -43,8 +48,13 @@ void eOruvel::LumoRipperStart() {
     return;
   }
   rip_status->setText("lumoripper will be started.");
-  // The ripper's output must not hold on to the host's terminal or pipes.
-  oruvel::runShell(oruvel::ripperCommandLine() + " > /dev/null 2>&1 < /dev/null &");
+  // The ripper's output must not hold on to the host's terminal or pipes;
+  // the shell tells which process it started.
+  const std::string started = oruvel::shellOutput(
+      oruvel::ripperCommandLine() + " > /dev/null 2>&1 < /dev/null & echo $!", 32);
+  // The press returns once the ripper has announced itself, so the next
+  // press finds it to stop rather than starting a second one.
+  rip::awaitAnnouncement(std::strtol(started.c_str(), nullptr, 10), hostClock);
 }
 
 void eOruvel::LumoRipperStopp() {
@@ -66,6 +76,9 @@ void eOruvel::stopRipper(const char* pidText) {
   oruvel::runShell(rip::killCommand(pidText));
   eMessageBox box("lumoripper will be stopped.\nplease wait.", "Oruvel", 0x20, 1, 0);
   box.show();
+  // The probe then sees the ripper gone, and a press that follows starts a
+  // new one instead of meeting the old one on its way out.
+  rip::awaitEnd(pidText, hostClock);
   findpid();
   box.hide();
 }

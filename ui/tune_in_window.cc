@@ -7,7 +7,7 @@
 #include "base/config.h"
 #include "base/fixed_text.h"
 #include "ui/play_service.h"
-#include "base/shell.h"
+#include "base/regular_file.h"
 #include "ui/main_window.h"
 
 void eOruvel::selectedItem(eListBoxEntryText* entry) {
@@ -35,9 +35,8 @@ void eOruvel::BuildPlayRipStrings() {
   ripp_stream[0] = '\0';
   playlist_string[0] = '\0';
   if (net_anker) {
-    std::string command = oruvel::playlistCommand(oruvel::fixedView(net_anker->id));
     station_info->setText("downloading playlist...");
-    oruvel::runShell(command);
+    oruvel::downloadPlaylist(oruvel::fixedView(net_anker->id));
     station_info->setText("downloading playlist finshed");
   }
   if (!net_anker || oruvel::resolveStreamStrings() != 0) {
@@ -65,7 +64,8 @@ void eOruvel::selectedGREEN() {
 void eOruvel::showPic() {
   Decoder::parms.apid = 0x1FFE;  // the block's second field
   Decoder::Set();
-  if (std::FILE* picture = std::fopen(LUMOPIC, "r")) {
+  // Only a regular file: the decoder would hang on a FIFO or read a device for ever.
+  if (std::FILE* picture = oruvel::openRegularFile(LUMOPIC, "r")) {
     std::fclose(picture);
     Decoder::displayIFrameFromFile(LUMOPIC);
   }

@@ -84,6 +84,9 @@ class OfflineHandler(Handler):
         genre = params["genre"].decode("utf-8", "surrogateescape")
         body = faults.page_body(opts.page_mode, genre, srv.catalogue.stations_of(genre),
                                 srv.page_for(genre), opts.long_line_bytes)
+        if opts.trickle is not None:
+            self._trickle(body, "text/xml; charset=UTF-8")
+            return
         if opts.drop_page_after is None or opts.drop_page_after >= len(body):
             self._answer(200, body, "text/xml; charset=UTF-8")
             return
@@ -120,7 +123,25 @@ class OfflineHandler(Handler):
                        for n in range(1, opts.big_playlist + 1)]
         else:
             entries = [(url + suffix, station.name), (url + "?mirror=2" + suffix, station.name)]
+        if opts.trickle is not None:
+            self._trickle(cat.playlist(entries), "audio/x-scpls")
+            return
         self._answer(200, cat.playlist(entries), "audio/x-scpls")
+
+    def _trickle(self, body, content_type):
+        """--trickle: the body again and again without end, no length announced,
+        a byte every N ms (0: as fast as it goes), until the client goes."""
+        self._head("HTTP/1.0 200 OK", [("Server", self.server_version),
+                                       ("Content-Type", content_type), ("Connection", "close")])
+        ms = self.server.options.trickle
+        while not self.server.stopping.is_set():
+            if ms == 0:
+                self.wfile.write(body)
+                continue
+            for i in range(len(body)):
+                self.wfile.write(body[i:i + 1])
+                if self.server.stopping.wait(ms / 1000.0):
+                    return
 
     # --- streams ------------------------------------------------------------
 
