@@ -27,13 +27,11 @@ int eOruvel::WriteMyStations() {
   std::FILE* file = oruvel::openRegularFile(MYSTATIONSFILE, "a+");
   if (!file) return 1;
 
-  eMessageBox box(eString(net_anker->name), "Oruvel - save radio station", 0x2c, 1, 0);
-  box.show();
-  const int answer = box.exec();
-  box.hide();
+  const int answer =
+      oruvel::askUser(eString(net_anker->name), "Oruvel - save radio station", oruvel::kBoxInfoYesNo);
 
   bool saved = true;
-  if (answer == 4)
+  if (answer == eMessageBox::btYes)
     saved = oruvel::appendFavourite(file, oruvel::fixedView(net_anker->name), id);
   if (std::fclose(file) != 0) saved = false;
   if (!saved) {

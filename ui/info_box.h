@@ -1,22 +1,11 @@
 #pragma once
-// The plug-in's information box: caption "Oruvel-Information" from the
-// message catalogue, one OK button, run until the user closes it.
-#include <clocale>
+// The integer keys the plug-in's list entries carry, and its boxes.
 #include <cstdint>
 
 #include "host/host.h"
+#include "ui/message_box.h"
 
 namespace oruvel {
-
-inline const char* translated(const char* text) { return dcgettext(nullptr, text, LC_MESSAGES); }
-
-inline int showInformation(const eString& text) {
-  eMessageBox box(text, translated("Oruvel-Information"), 0x21, 1, 0);
-  box.show();
-  int answer = box.exec();
-  box.hide();
-  return answer;
-}
 
 // The integer key carried in a list entry's pointer-sized key.
 inline int entryKey(const eListBoxEntryText* entry) {

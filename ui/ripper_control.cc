@@ -9,6 +9,7 @@
 #include "base/shell.h"
 #include "ripper/ripper_files.h"
 #include "ui/main_window.h"
+#include "ui/message_box.h"
 
 int RIPflag = 0;
 
@@ -74,7 +75,8 @@ void eOruvel::stopRipper(const char* pidText) {
     return;
   }
   oruvel::runShell(rip::killCommand(pidText));
-  eMessageBox box("lumoripper will be stopped.\nplease wait.", "Oruvel", 0x20, 1, 0);
+  eMessageBox box("lumoripper will be stopped.\nplease wait.", "Oruvel", oruvel::kBoxInfoNoButton,
+                  eMessageBox::btOK, 0);
   box.show();
   // The probe then sees the ripper gone, and a press that follows starts a
   // new one instead of meeting the old one on its way out.
