@@ -3,10 +3,12 @@
 // and what it says on standard error.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <set>
 
 #include "tests/lumoripper/ripper_harness.h"
+#include "tools/icy/stream_format.h"
 
 using namespace rippertest;
 using Files = std::map<std::string, std::string>;
@@ -201,3 +203,84 @@ TEST(Lumoripper, SigtermOrSigintKeepsThePartialTrackAndCleansUp) {
 }
 
 }  // namespace
+
+namespace {
+
+// Decodes `file` to 8 kHz mono; its tone in Hz (the median of each tenth of
+// a second's zero crossings), or -1 when the decoder complained about
+// anything or found no audio.
+double toneOf(const std::string& file) {
+  auto r = testsupport::runProgram({"/usr/bin/ffmpeg", "-v", "error", "-i", file, "-f", "s16le", "-ac", "1", "-ar",
+                                    "8000", "-"}, "", 60);
+  const std::size_t samples = r.out.size() / 2;
+  if (r.exitCode != 0 || !r.err.empty() || samples < 800) return -1;
+  const auto* s = reinterpret_cast<const int16_t*>(r.out.data());
+  std::vector<int> perTenth;
+  for (std::size_t at = 0; at + 801 <= samples; at += 800) {
+    int crossings = 0;
+    for (std::size_t i = at + 1; i <= at + 800; ++i) crossings += (s[i - 1] < 0) != (s[i] < 0);
+    perTenth.push_back(crossings);
+  }
+  std::nth_element(perTenth.begin(), perTenth.begin() + perTenth.size() / 2, perTenth.end());
+  return perTenth[perTenth.size() / 2] * 5.0;
+}
+
+// True when whole MP3 or ADTS frames fill `bytes` from its first byte to its last.
+bool wholeFrames(const std::string& bytes, bool adts) {
+  const auto* d = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  std::size_t at = 0;
+  while (at + 7 <= bytes.size()) {
+    std::size_t n = adts ? icy::adtsFrameLength(d + at) : icy::mpegFrameLength(d + at);
+    if (n == 0) return false;
+    at += n;
+  }
+  return at == bytes.size();
+}
+
+}  // namespace
+
+TEST(Lumoripper, EachFormatIsCutAcrossATitleChangeIntoFilesThatPlayOnTheirOwn) {
+  if (access("/usr/bin/ffmpeg", X_OK) != 0) GTEST_SKIP() << "ffmpeg is not installed (scripts/setup.sh installs it)";
+  const struct {
+    const char *codec, *format, *contentType, *ext;
+    int titleShift;  // where the new title comes, from the second tone's first byte
+  } cases[] = {
+      {"libmp3lame", "mp3", "audio/mpeg", ".mp3", 700},
+      {"aac", "adts", "audio/mpeg", ".aac", 300},  // a wrong content type: the bytes decide
+      {"libvorbis", "ogg", "application/ogg", ".ogg", 700},  // the title after the new stream's start
+      {"libvorbis", "ogg", "audio/ogg", ".ogg", -700},       // and before it
+      {"libopus", "ogg", "audio/ogg", ".opus", 500},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.codec) + " " + std::to_string(c.titleShift));
+    TempRoot root;
+    std::string audio;
+    for (int hz : {440, 880}) {
+      const std::string tone = root.path() + "/" + std::to_string(hz);
+      auto made = testsupport::runProgram({"/usr/bin/ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+                                           "sine=frequency=" + std::to_string(hz) + ":duration=3", "-c:a", c.codec,
+                                           "-map_metadata", "-1", "-write_xing", "0", "-id3v2_version", "0", "-f",
+                                           c.format, tone}, "", 60);
+      ASSERT_EQ(made.exitCode, 0) << made.err;
+      audio += testsupport::readFile(tone);
+    }
+    const std::size_t first = testsupport::readFile(root.path() + "/440").size();
+    testsupport::writeFile(root.path() + "/both", audio);
+    RadioServer server(root.path() + "/server");
+    server.plan("s", std::string(R"({"metaint": 1000, "content_type": ")") + c.contentType +
+                         R"(", "audio_file": ")" + root.path() + R"(/both", "segments": [["Low", )" +
+                         std::to_string(first + c.titleShift) + R"(], ["High", )" +
+                         std::to_string(audio.size() - first - c.titleShift) + "]]}");
+    auto run = runRipper(root, args(server.url("s"), root.path() + "/music"));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const Files files = filesIn(root.path() + "/music/127.0.0.1");
+    const std::string low = std::string("Low (partial)") + c.ext, high = std::string("High (partial)") + c.ext;
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files.at(low) + files.at(high), audio);  // every byte, in order
+    for (const auto& [name, hz] : {std::pair{low, 440.0}, std::pair{high, 880.0}}) {
+      EXPECT_NEAR(toneOf(root.path() + "/music/127.0.0.1/" + name), hz, hz * 0.03) << name;
+      if (c.ext == std::string(".mp3") || c.ext == std::string(".aac"))
+        EXPECT_TRUE(wholeFrames(files.at(name), c.ext == std::string(".aac"))) << name;
+    }
+  }
+}
