@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <regex>
 #include <set>
 
@@ -43,6 +44,11 @@ TEST(Lumoripper, SplitsTracksByTitleKeepsEveryByteAndNamesSafely) {
            "segments": [["Rock 'n' Roll; Part 2", 1000], ["../../etc/passwd", 1000], ["Tab\there", 500]]})",
        "Hidden Radio", "",
        {{"Rock 'n' Roll; Part 2 (partial).aac", 1000}, {"-..-etc-passwd.aac", 1000}, {"Tab here (partial).aac", 500}}},
+      // Titles in Latin-1 become UTF-8 names; titles alike only once cleaned stay two tracks.
+      {R"({"metaint": 1000, "title_charset": "latin-1", "headers": {"icy-name": "Caf\u00e9"},
+           "segments": [["Caf\u00e9", 2000], ["Song?", 1000], ["Song*", 1000], ["End", 500]]})",
+       "Caf\xc3\xa9", "",
+       {{"Caf\xc3\xa9 (partial).mp3", 2000}, {"Song-.mp3", 1000}, {"Song- (2).mp3", 1000}, {"End (partial).mp3", 500}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.folder);
@@ -93,6 +99,9 @@ TEST(Lumoripper, ErrorsSayWhyAndLeaveNothingBehind) {
   RadioServer server(root.path() + "/server");
   server.plan("gone", R"({"status_line": "HTTP/1.0 404 Not Found"})");
   server.plan("oldgone", R"({"status_line": "ICY 404 Resource Not Found"})");
+  for (const char* type : {"text/html; charset=utf-8", "application/json", "application/xml", "text/plain"})
+    server.plan(std::string("doc") + std::to_string(std::strlen(type)),
+                std::string(R"({"content_type": ")") + type + R"(", "segments": [["x", 5000]]})");
   const std::string dir = root.path() + "/music", gone = server.url("gone");
   testsupport::writeFile(root.path() + "/afile", "x");
   const struct {
@@ -104,6 +113,10 @@ TEST(Lumoripper, ErrorsSayWhyAndLeaveNothingBehind) {
       {args(server.url("oldgone"), dir), 1, "ICY 404"},
       {args("http://127.0.0.1:1/x", dir), 1, "cannot record"},  // port 1 is never ours
       {args(gone, root.path() + "/afile/music"), 1, "cannot create the folder"},
+      {args(server.url("doc24"), dir), 1, "(text/html), not an audio stream"},
+      {args(server.url("doc16"), dir), 1, "(application/json), not an audio stream"},
+      {args(server.url("doc15"), dir), 1, "(application/xml), not an audio stream"},
+      {args(server.url("doc10"), dir), 1, "(text/plain), not an audio stream"},
       {{}, 2, "--help"},
       {{gone}, 2, "--help"},
       {{"-d", dir}, 2, "--help"},
@@ -126,10 +139,14 @@ TEST(Lumoripper, ErrorsSayWhyAndLeaveNothingBehind) {
 TEST(Lumoripper, AFullDiskIsAnErrorThatKeepsWhatWasWritten) {
   TempRoot root;
   RadioServer server(root.path() + "/server");
-  server.plan("s", R"({"metaint": 1000, "rate": 50000, "forever": true, "segments": [["Big", 1000]]})");
+  server.plan("s", R"({"metaint": 1000, "forever": true, "segments": [["Big", 1000]]})");
   const std::string dir = root.path() + "/music";
-  // Writes past 40 blocks of 512 bytes fail with EFBIG, as on a full disk.
-  auto run = runRipper(root, args(server.url("s"), dir), "trap '' XFSZ; ulimit -f 40", 20);
+  // Links placed where the run files go are replaced, never written through.
+  testsupport::writeFile(root.path() + "/victim", "keep");
+  const std::string links = "for f in lumopid.new$$ lumorip.new$$ lumorip; do ln -s ../victim \"$ORUVEL_ROOT/tmp/$f\"; done\n";
+  // A file-size limit of 40 blocks of 512 bytes counts as a full disk.
+  auto run = runRipper(root, args(server.url("s"), dir), links + "ulimit -f 40");
+  EXPECT_EQ(testsupport::readFile(root.path() + "/victim"), "keep");
   EXPECT_EQ(run.exitCode, 1) << run.err;
   EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("Big (partial).mp3"), std::string::npos) << run.err;
@@ -169,6 +186,21 @@ TEST(Lumoripper, ReconnectsAfterDropsAndShowsItInTheProgressLine) {
   ASSERT_EQ(sent.size(), 8000u);
   ASSERT_EQ(files.size(), 2u);
   EXPECT_EQ(files.at("A (partial).mp3") + files.at("B (partial).mp3"), sent);
+  expectNoRunFiles(root);
+}
+
+TEST(Lumoripper, AStationThatEndsAndStartsAgainIsRecordedOnceIntoOneFileThenGivenUp) {
+  TempRoot root;
+  RadioServer server(root.path() + "/server");
+  // Every connection plays the same song again and ends cleanly.
+  server.plan("again", R"({"metaint": 1000, "repeat": true, "segments": [["Same", 3000]]})");
+  const std::string dir = root.path() + "/music";
+  auto run = runRipper(root, args(server.url("again"), dir, {"--retry-delay", "0.1", "--max-reconnects", "2"}));
+  EXPECT_EQ(run.exitCode, 1) << run.err;
+  EXPECT_NE(run.err.find("gave up after 2 reconnects within 600 seconds"), std::string::npos) << run.err;
+  // The reconnects' audio continues the one file of the title, never a copy.
+  EXPECT_EQ(filesIn(dir + "/127.0.0.1"), (Files{{"Same (partial).mp3", server.sent("again")}}));
+  EXPECT_EQ(server.sent("again").size(), 3 * 3000u);
   expectNoRunFiles(root);
 }
 
