@@ -213,8 +213,8 @@ TEST(Lumoripper, SigtermOrSigintKeepsThePartialTrackAndCleansUp) {
                             "headers": {"icy-name": "Live"}, "segments": [["One", 6000], ["Two", 4000]]})");
     const std::string station = root.path() + "/music/Live";
     BackgroundRipper ripper(root, args(server.url("live"), root.path() + "/music"));
-    ASSERT_TRUE(waitFor([&] { return !filesIn(station)["Two (partial).mp3"].empty(); }, 10));
-    ASSERT_TRUE(waitFor([&] { return root.read("/tmp/lumorip").find("Two") != std::string::npos; }, 5));
+    ASSERT_TRUE(waitFor([&] { return !filesIn(station)["Two (partial).mp3"].empty(); }, 30));
+    ASSERT_TRUE(waitFor([&] { return root.read("/tmp/lumorip").find("Two") != std::string::npos; }, 30));
     // The PID file's first word is the ripper's process ID.
     const std::string pid = root.read("/tmp/lumopid");
     EXPECT_EQ(pid.substr(0, pid.find_first_of(" \n")) + "\n", root.read("/ripper.pid"));
@@ -222,7 +222,7 @@ TEST(Lumoripper, SigtermOrSigintKeepsThePartialTrackAndCleansUp) {
         << root.read("/tmp/lumorip");
 
     ripper.signal(sig);
-    ASSERT_TRUE(waitFor([&] { return ripper.done.load(); }, 5));
+    ASSERT_TRUE(waitFor([&] { return ripper.done.load(); }, 30));
     EXPECT_EQ(ripper.result.exitCode, 0) << ripper.result.err;
     const Files files = filesIn(station);
     const std::string sent = server.sent("live"), two = files.at("Two (partial).mp3");
@@ -311,8 +311,8 @@ TEST(Lumoripper, EachFormatIsCutAcrossATitleChangeIntoFilesThatPlayOnTheirOwn) {
     EXPECT_EQ(files.at(low) + files.at(high), audio);  // every byte, in order
     for (const auto& [name, hz] : {std::pair{low, 440.0}, std::pair{high, 880.0}}) {
       EXPECT_NEAR(toneOf(root.path() + "/music/127.0.0.1/" + name), hz, hz * 0.03) << name;
-      if (c.ext == std::string(".mp3") || c.ext == std::string(".aac"))
-        EXPECT_TRUE(wholeFrames(files.at(name), c.ext == std::string(".aac"))) << name;
+      const bool framed = c.ext == std::string(".mp3") || c.ext == std::string(".aac");
+      EXPECT_TRUE(!framed || wholeFrames(files.at(name), c.ext == std::string(".aac"))) << name;
     }
   }
 }

@@ -238,7 +238,11 @@ int main(int argc, char** argv) {
     check(recorder.title(title));
     showProgress(true);
   };
-  client.onTick = [&] { showProgress(false); };
+  // Ticks come after each network read: the audio it brought goes to disk in one write.
+  client.onTick = [&] {
+    check(recorder.flush());
+    showProgress(false);
+  };
 
   icy::RunSummary run = icy::runWithRetries(client, o.url, o.retry, [&](int n, int of, const icy::Result& why) {
     std::fprintf(stderr, "lumoripper: %s, reconnecting (%d/%d)\n", why.message.c_str(), n, of);

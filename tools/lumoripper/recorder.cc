@@ -94,8 +94,8 @@ bool Recorder::openTrack(const std::string& base, bool markPartial, bool wholeFr
 
 bool Recorder::closeTrack(bool complete) {
   if (track_.fd < 0) return true;
-  bool ok = ::fdatasync(track_.fd) == 0 || errno == EINVAL || errno == EROFS;
-  if (!ok) fail("cannot write " + track_.path);
+  bool ok = flush();
+  ok = ok && (::fdatasync(track_.fd) == 0 || errno == EINVAL || errno == EROFS || fail("cannot write " + track_.path));
   if (::close(track_.fd) != 0 && ok) ok = fail("cannot write " + track_.path);
   track_.fd = -1;
   if (ok && complete && track_.markPartial && track_.wholeFromStart) {
@@ -129,19 +129,29 @@ void Recorder::noteStreamStarts(const char* data, std::size_t len) {
 }
 
 bool Recorder::writeAll(const char* data, std::size_t len) {
-  if (ogg() && len > 0) noteStreamStarts(data, len);
-  while (len > 0) {
+  if (len == 0) return true;
+  if (ogg()) noteStreamStarts(data, len);
+  gathered_.append(data, len);
+  track_.bytes += len;
+  total_ += len;
+  return gathered_.size() < kWriteBatch || flush();
+}
+
+bool Recorder::flush() {
+  const char* data = gathered_.data();
+  std::size_t len = gathered_.size();
+  while (len > 0 && track_.fd >= 0) {
     ssize_t n = ::write(track_.fd, data, len);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = ENOSPC;
+      gathered_.clear();
       return fail("cannot write " + track_.path);
     }
     data += n;
     len -= static_cast<std::size_t>(n);
-    track_.bytes += static_cast<std::uint64_t>(n);
-    total_ += static_cast<std::uint64_t>(n);
   }
+  gathered_.clear();
   return true;
 }
 
@@ -213,6 +223,7 @@ bool Recorder::cutAt(std::size_t at) {
 bool Recorder::cutBackToStreamStart() {
   // The new logical stream began shortly before its title: it moves, with
   // its headers, from the end of the old file into the new one.
+  if (!flush()) return false;
   const std::uint64_t from = track_.lastStreamStart, size = track_.bytes;
   std::string tail(static_cast<std::size_t>(size - from), '\0');
   ssize_t n = ::pread(track_.fd, tail.data(), tail.size(), static_cast<off_t>(from));

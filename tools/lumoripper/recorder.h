@@ -35,6 +35,9 @@ class Recorder {
   static constexpr std::size_t kSniffBytes = 16 * 1024;
   // Audio after a title change searched for a frame boundary, at most.
   static constexpr std::size_t kCutSearch = 64 * 1024;
+  // Audio gathered before it is written, at most: the stream comes in small
+  // pieces, the disk takes one write for each network read (see flush).
+  static constexpr std::size_t kWriteBatch = 256 * 1024;
 
   Recorder(std::string dir, std::string fallbackStation);
   ~Recorder();
@@ -47,6 +50,8 @@ class Recorder {
   bool audio(const char* data, std::size_t len);
   // A title as the stream sent it; a track changes when these bytes change.
   bool title(const std::string& raw);
+  // Writes the audio gathered so far; called once per network read.
+  bool flush();
   // Writes what is held back and closes the current track (it stays partial).
   bool finish();
 
@@ -64,7 +69,7 @@ class Recorder {
     std::string base;
     bool markPartial = true;   // written under "(partial)" until known complete
     bool wholeFromStart = false;
-    std::uint64_t bytes = 0;
+    std::uint64_t bytes = 0;   // including what is gathered, not yet written
     std::uint64_t lastStreamStart = 0;  // offset of the latest Ogg stream start after the first byte
     std::chrono::steady_clock::time_point started;
   };
@@ -99,6 +104,7 @@ class Recorder {
   bool skipStreamStart_ = false;  // a reconnect's repeated stream headers are no new track
   std::string currentRaw_;
   std::string held_;
+  std::string gathered_;      // the current track's audio not yet written
   std::string oggCarry_;      // the last bytes written, for stream starts split across writes
   std::chrono::steady_clock::time_point heldSince_;
   Track track_;
