@@ -4,9 +4,11 @@ port to DIR/port; /NAME plays the plan DIR/NAME.json and appends the audio
 it sends to DIR/NAME.sent. Plan keys: status_line, content_type, headers,
 metaint, segments [[title, bytes], ...], forever (the last title goes on),
 rate (bytes a second), drops and stalls (positions where a connection
-closes or goes quiet, once each), redirect (a Location). The position
-carries over between connections, as a live station's does; once a plan is
-played, later connections get 404."""
+closes or goes quiet, once each), redirect (a Location), audio_file (its
+bytes are the audio instead of a pattern), title_charset (the titles'
+encoding, utf-8 by default), repeat (every connection plays the plan from
+its start). The position carries over between connections, as a live
+station's does; once a plan is played, later connections get 404."""
 import json
 import os
 import socketserver
@@ -19,12 +21,16 @@ STATE = {}  # name -> [position, {cut position: "drop" or "stall"} not yet used]
 LOCK = threading.Lock()
 
 
-def audio(start, count):
+def audio(plan, start, count):
+    if "audio_file" in plan:
+        with open(plan["audio_file"], "rb") as f:
+            f.seek(start)
+            return f.read(count)
     return bytes((p * 131 + (p >> 7)) & 0xFF for p in range(start, start + count))
 
 
-def meta_block(title):
-    text = ("StreamTitle='%s';StreamUrl='';" % title).encode()
+def meta_block(title, charset):
+    text = ("StreamTitle='%s';StreamUrl='';" % title).encode(charset)
     blocks = (len(text) + 15) // 16
     return bytes([blocks]) + text.ljust(blocks * 16, b"\0")
 
@@ -47,6 +53,8 @@ class Handler(socketserver.StreamRequestHandler):
         with LOCK:
             cuts = dict([(p, "drop") for p in plan.get("drops", [])] + [(p, "stall") for p in plan.get("stalls", [])])
             state = STATE.setdefault(name, [0, cuts])
+            if plan.get("repeat"):
+                state[0] = 0
         status = plan.get("status_line", "HTTP/1.0 200 OK")
         if state[0] and state[0] >= ends[-1] and not forever:
             status = "HTTP/1.0 404 Not Found"
@@ -63,7 +71,7 @@ class Handler(socketserver.StreamRequestHandler):
                 while forever or pos < ends[-1]:
                     n = min([rate // 10 or 1 if rate else 4096] + [p - pos for p in state[1] if p > pos]
                             + ([until_meta] if metaint else []) + ([] if forever else [ends[-1] - pos]))
-                    data = audio(pos, n)
+                    data = audio(plan, pos, n)
                     self.wfile.write(data)
                     self.wfile.flush()
                     sent.write(data)
@@ -78,7 +86,7 @@ class Handler(socketserver.StreamRequestHandler):
                     until_meta -= n
                     if metaint and until_meta == 0:
                         title = next((t for (t, _), end in zip(segments, ends) if pos < end), segments[-1][0])
-                        self.wfile.write(meta_block(title) if title != last_title else b"\0")
+                        self.wfile.write(meta_block(title, plan.get("title_charset", "utf-8")) if title != last_title else b"\0")
                         last_title, until_meta = title, metaint
                     time.sleep(n / rate if rate else 0)
             except OSError:

@@ -76,20 +76,30 @@ class RadioServer {
   int port_ = 0;
 };
 
-// ORUVEL_TEST_LUMORIPPER runs another build, or a renamed copy that plug-in
-// tests elsewhere on the machine cannot mistake for theirs.
+// ORUVEL_TEST_LUMORIPPER runs another build.
 inline std::string ripperBinary() {
   const char* other = std::getenv("ORUVEL_TEST_LUMORIPPER");
   return other && *other ? other : LUMORIPPER_BIN;
 }
 
-// lumoripper under `root` to its end, killed after `seconds`. It runs through
+// The ripper under test as a copy in the root named oruvel-ripper: the
+// machine is shared, and a "killall lumoripper" anywhere on it (a plug-in
+// leaving with OK, a demo run) would otherwise end this test's recording.
+inline std::string privateRipper(const testsupport::TempRoot& root) {
+  const std::string copy = root.path() + "/bin/oruvel-ripper";
+  std::error_code ec;
+  std::filesystem::create_directories(root.path() + "/bin", ec);
+  if (!std::filesystem::exists(copy)) std::filesystem::copy_file(ripperBinary(), copy, ec);
+  return copy;
+}
+
+// The ripper under `root` to its end, killed after `seconds`. It runs through
 // sh, which first writes its PID (the ripper's, once it execs) to
 // ROOT/ripper.pid and runs `limits` (e.g. "ulimit -f 40").
 inline testsupport::RunResult runRipper(const testsupport::TempRoot& root, std::vector<std::string> args,
-                                        const std::string& limits = "", int seconds = 40) {
+                                        const std::string& limits = "", int seconds = 60) {
   args.insert(args.begin(), {"/bin/sh", "-c", limits + "\necho $$ >\"$ORUVEL_ROOT/ripper.pid\"; exec \"$0\" \"$@\"",
-                             ripperBinary()});
+                             privateRipper(root)});
   return testsupport::runProgram(args, "", seconds, {"ORUVEL_ROOT=" + root.path()});
 }
 

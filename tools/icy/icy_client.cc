@@ -4,6 +4,8 @@
 
 #include <mutex>
 
+#include "tools/icy/stream_format.h"
+
 namespace icy {
 namespace {
 
@@ -26,9 +28,10 @@ size_t headerCallback(char* data, size_t size, size_t count, void* user) {
   return size * count;
 }
 
-bool acceptable(const StreamInfo& info) {
-  return info.status == 0 || (info.status >= 200 && info.status < 300);
-}
+bool successful(const StreamInfo& info) { return info.status == 0 || (info.status >= 200 && info.status < 300); }
+
+// A success that is a page, not a stream, is refused like an error.
+bool acceptable(const StreamInfo& info) { return successful(info) && !isDocumentType(info.contentType); }
 
 size_t writeCallback(char* data, size_t size, size_t count, void* user) {
   auto* t = static_cast<Transfer*>(user);
@@ -102,6 +105,7 @@ Result Client::run(const std::string& url) {
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options_.stallSeconds);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, options_.receiveBufferBytes);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, headerCallback);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &t);
@@ -127,6 +131,9 @@ Result Client::run(const std::string& url) {
     if (t.parser.malformed()) {
       r.outcome = Outcome::BadResponse;
       r.message = "the server's answer has a broken header block";
+    } else if (successful(info)) {
+      r.outcome = Outcome::BadResponse;
+      r.message = "the server sent a document (" + info.contentType + "), not an audio stream";
     } else {
       r.outcome = Outcome::HttpError;
       r.message = "the server answered \"" + info.statusLine + "\"";

@@ -22,7 +22,7 @@ enum class Outcome {
   Stopped,        // stop() was called
   HttpError,      // the server answered with a status other than 2xx
   ConnectFailed,  // no answer: host unknown, refused, time-out
-  BadResponse,    // not a stream: broken header block
+  BadResponse,    // not a stream: broken header block, or a document (text, HTML, JSON, XML)
   BadUrl,         // a URL that is not http or https, or malformed
   TooManyRedirects,
   Failed,         // anything else
@@ -43,6 +43,9 @@ struct ClientOptions {
   long stallSeconds = 20;  // no byte for this long counts as a stall
   long maxRedirects = 5;
   std::string userAgent = "Oruvel/" ORUVEL_VERSION;
+  // Bytes asked of each socket read: large reads mean few system calls and
+  // few callbacks per megabyte.
+  long receiveBufferBytes = 128 * 1024;
 };
 
 class Client {

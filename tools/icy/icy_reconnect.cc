@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <deque>
 #include <thread>
 
 namespace icy {
@@ -38,6 +39,7 @@ RunSummary runWithRetries(Client& client, const std::string& url, const RetryPol
                           const std::function<void(int, int, const Result&)>& onRetry) {
   RunSummary summary;
   double delay = policy.firstDelaySeconds;
+  std::deque<std::chrono::steady_clock::time_point> reconnects;  // within the window
   for (;;) {
     summary.last = client.run(url);
     summary.audioBytes += summary.last.audioBytes;
@@ -49,6 +51,14 @@ RunSummary runWithRetries(Client& client, const std::string& url, const RetryPol
     if (summary.audioBytes == 0 || !worthRetrying(summary.last.outcome) ||
         summary.failedAttempts >= policy.attempts || client.stopRequested())
       return summary;
+    const auto now = std::chrono::steady_clock::now();
+    const auto window = std::chrono::duration<double>(policy.windowSeconds);
+    while (!reconnects.empty() && now - reconnects.front() >= window) reconnects.pop_front();
+    if (static_cast<int>(reconnects.size()) >= policy.maxReconnects) {
+      summary.tooManyReconnects = true;
+      return summary;
+    }
+    reconnects.push_back(now);
     ++summary.failedAttempts;
     if (onRetry) onRetry(summary.failedAttempts, policy.attempts, summary.last);
     pause(client, delay);

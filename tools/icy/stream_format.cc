@@ -121,6 +121,55 @@ bool isDocumentType(std::string_view contentType) {
          endsWith("+json") || endsWith("+xml") || endsWith("/html");
 }
 
+namespace {
+
+// The header bits that stay the same from frame to frame of one stream.
+std::uint32_t fixedBits(StreamFormat format, const std::uint8_t* h) {
+  std::uint32_t word = (std::uint32_t(h[0]) << 24) | (std::uint32_t(h[1]) << 16) | (std::uint32_t(h[2]) << 8) | h[3];
+  return format == StreamFormat::Mp3 ? word & 0xFFFE0C00u   // version, layer, sample rate
+                                     : word & 0xFFFFFFC0u;  // profile, rate, channels
+}
+
+std::size_t frameLength(StreamFormat format, const std::uint8_t* h) {
+  return format == StreamFormat::Mp3 ? mpegFrameLength(h) : adtsFrameLength(h);
+}
+
+}  // namespace
+
+bool isOggStreamStart(const std::uint8_t* d, std::size_t n) {
+  return n >= 6 && oggPage(d, n) && d[4] == 0 && (d[5] & 0x02);
+}
+
+std::size_t nextBoundary(StreamFormat format, const std::uint8_t* data, std::size_t size) {
+  const bool ogg = format == StreamFormat::OggVorbis || format == StreamFormat::OggOpus ||
+                   format == StreamFormat::OggOther;
+  if (ogg) {
+    for (std::size_t at = 0; at + 6 <= size; ++at) {
+      const void* found = std::memchr(data + at, 'O', size - at);
+      if (!found) break;
+      at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - data);
+      if (isOggStreamStart(data + at, size - at)) return at;
+    }
+    return kNoBoundary;
+  }
+  if (format != StreamFormat::Mp3 && format != StreamFormat::Aac) return kNoBoundary;
+  const std::size_t header = format == StreamFormat::Mp3 ? 4 : 7;
+  for (std::size_t at = 0; at < kBoundarySearch && at + header <= size; ++at) {
+    if (data[at] != 0xFF) continue;
+    std::size_t first = frameLength(format, data + at);
+    if (!first) continue;
+    std::size_t second = at + first;
+    if (second + header > size) return kNoBoundary;  // not provable yet
+    std::size_t next = frameLength(format, data + second);
+    if (!next || fixedBits(format, data + second) != fixedBits(format, data + at)) continue;
+    std::size_t third = second + next;
+    if (third + header > size) return kNoBoundary;
+    if (frameLength(format, data + third) && fixedBits(format, data + third) == fixedBits(format, data + at))
+      return at;
+  }
+  return kNoBoundary;
+}
+
 const char* fileExtension(StreamFormat format) {
   switch (format) {
     case StreamFormat::Mp3: return ".mp3";

@@ -37,4 +37,17 @@ std::size_t mpegFrameLength(const std::uint8_t* h);
 // 0 when h is not a valid ADTS header.
 std::size_t adtsFrameLength(const std::uint8_t* h);
 
+// Where the next whole frame starts in data: the first position whose frame
+// header is followed by two more headers of the same stream, each where the
+// one before says its frame ends (MP3 and ADTS; Ogg: the next page that
+// begins a logical stream). kNoBoundary when none is proven within the
+// bytes given (too few yet, or none within the first kBoundarySearch).
+inline constexpr std::size_t kNoBoundary = static_cast<std::size_t>(-1);
+inline constexpr std::size_t kBoundarySearch = 16 * 1024;
+std::size_t nextBoundary(StreamFormat format, const std::uint8_t* data, std::size_t size);
+
+// True when data starts an Ogg page that begins a logical stream (its
+// beginning-of-stream flag set); needs 6 bytes.
+bool isOggStreamStart(const std::uint8_t* data, std::size_t size);
+
 }  // namespace icy

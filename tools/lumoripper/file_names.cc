@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "tools/icy/stream_format.h"
+
 namespace ripper {
 namespace {
 
@@ -50,14 +52,8 @@ std::string safeName(std::string_view text, std::size_t maxBytes) {
 }
 
 std::string extensionFor(std::string_view type) {
-  if (type == "audio/mpeg" || type == "audio/mp3" || type == "audio/mpeg3" || type == "audio/x-mpeg" ||
-      type == "audio/mpg")
-    return ".mp3";
-  if (type == "audio/aac" || type == "audio/aacp" || type == "audio/x-aac" || type == "audio/mp4a-latm")
-    return ".aac";
-  if (type == "application/ogg" || type == "audio/ogg" || type == "audio/x-ogg" ||
-      type == "audio/vorbis" || type == "audio/opus")
-    return ".ogg";
+  icy::StreamFormat format = icy::formatFromContentType(type);
+  if (format != icy::StreamFormat::Unknown) return icy::fileExtension(format);
   if (type == "audio/flac" || type == "audio/x-flac") return ".flac";
   return ".bin";
 }
@@ -80,7 +76,7 @@ int createUnique(const std::string& dir, const std::string& base, const std::str
                  std::string& path) {
   for (int n = 1; n <= kMaxVariants; ++n) {
     path = variant(dir, base, ext, n);
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   errno = EEXIST;

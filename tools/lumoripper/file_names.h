@@ -21,15 +21,15 @@ void cutToBytes(std::string& text, std::size_t maxBytes);
 // character. "" when nothing usable is left.
 std::string safeName(std::string_view text, std::size_t maxBytes = kMaxNameBytes);
 
-// ".mp3", ".aac", ".ogg", ... for a content type (already lower case);
-// ".bin" when unknown.
+// ".mp3", ".aac", ".ogg", ".opus", ".flac" for a content type alone (the
+// bytes are not known yet, or prove nothing); ".bin" when unknown.
 std::string extensionFor(std::string_view contentType);
 
 // The host part of an http(s) URL ("radio.example.org"), "" when none.
 std::string hostOf(std::string_view url);
 
 // Creates dir/base+ext, or dir/base (2)+ext, (3), ... when taken, and opens
-// it for writing. Returns the descriptor (-1 with errno on failure) and puts
+// it for reading and writing (a cut may move the file's end into the next). Returns the descriptor (-1 with errno on failure) and puts
 // the path into `path`.
 int createUnique(const std::string& dir, const std::string& base, const std::string& ext,
                  std::string& path);

@@ -25,7 +25,12 @@ namespace {
 constexpr const char* kUsage =
     "Usage: lumoripper URL -d DIR [options]\n"
     "Records the internet-radio stream at URL (http or https) into\n"
-    "DIR/<station>/<title>.<ext>, one file per track, exactly as sent.\n"
+    "DIR/<station>/<title>.<ext>, one file per track, exactly as sent; the\n"
+    "extension (.mp3, .aac, .ogg, .opus) is the stream's real format. Each file\n"
+    "plays on its own: a track ends at a whole MP3 or AAC frame, and an Ogg\n"
+    "stream is cut where its next logical stream begins. Titles become file\n"
+    "names as UTF-8 (titles that are not UTF-8 are read as Windows-1252).\n"
+    "Answers that are documents (text, HTML, JSON, XML) are refused.\n"
     "Tracks still in progress, and the first track of a run (it starts\n"
     "mid-song), are named \"<title> (partial)\". A stream without titles goes\n"
     "into one file named by the station and the start time.\n"
@@ -33,10 +38,19 @@ constexpr const char* kUsage =
     "process ID in /tmp/lumopid (below $ORUVEL_ROOT when set). SIGTERM or\n"
     "SIGINT ends the recording cleanly.\n"
     "\n"
+    "Reconnecting: after a drop, a stall or a closed stream the ripper connects\n"
+    "again, pausing 1 s and doubling up to 8 s. A reconnect whose title is the\n"
+    "one before continues the same file. It gives up after --retries reconnects\n"
+    "in a row that bring no audio (the stream has ended), and after\n"
+    "--max-reconnects reconnects within --reconnect-window seconds whatever\n"
+    "audio they bring (exit status 1, with the reason).\n"
+    "\n"
     "Options:\n"
     "  -d DIR                 folder to record into (created when missing)\n"
-    "  --retries N            reconnects after a drop before giving up (5)\n"
+    "  --retries N            reconnects in a row without audio before giving up (5)\n"
     "  --retry-delay SECONDS  pause before the first reconnect, doubled each time (1)\n"
+    "  --max-reconnects N     reconnects allowed within the window (10)\n"
+    "  --reconnect-window SECONDS  (600)\n"
     "  --stall SECONDS        no data for this long counts as a drop (20)\n"
     "  --connect-timeout SECONDS  (15)\n"
     "  -h, --help             show this text\n"
@@ -95,6 +109,12 @@ int parseOptions(int argc, char** argv, Options& o) {
       if (!value(v)) return usageError("--retry-delay needs a number of seconds");
       o.retry.firstDelaySeconds = v;
       if (o.retry.maxDelaySeconds < v) o.retry.maxDelaySeconds = v;
+    } else if (a == "--max-reconnects") {
+      if (!value(v) || v != static_cast<int>(v) || v > 1000) return usageError("--max-reconnects needs a whole number up to 1000");
+      o.retry.maxReconnects = static_cast<int>(v);
+    } else if (a == "--reconnect-window") {
+      if (!value(v) || v < 1) return usageError("--reconnect-window needs at least 1 second");
+      o.retry.windowSeconds = v;
     } else if (a == "--stall") {
       if (!value(v) || v < 1) return usageError("--stall needs at least 1 second");
       o.client.stallSeconds = static_cast<long>(v);
@@ -161,6 +181,9 @@ void installSignals() {
   // The recording outlives the terminal or window that started it.
   signal(SIGHUP, SIG_IGN);
   signal(SIGPIPE, SIG_IGN);
+  // A file-size limit is a full disk by another name: the write fails with
+  // EFBIG and the recording ends with its message, instead of a silent death.
+  signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace
@@ -215,7 +238,11 @@ int main(int argc, char** argv) {
     check(recorder.title(title));
     showProgress(true);
   };
-  client.onTick = [&] { showProgress(false); };
+  // Ticks come after each network read: the audio it brought goes to disk in one write.
+  client.onTick = [&] {
+    check(recorder.flush());
+    showProgress(false);
+  };
 
   icy::RunSummary run = icy::runWithRetries(client, o.url, o.retry, [&](int n, int of, const icy::Result& why) {
     std::fprintf(stderr, "lumoripper: %s, reconnecting (%d/%d)\n", why.message.c_str(), n, of);
@@ -241,6 +268,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (run.last.outcome == icy::Outcome::Complete) return 0;
+  if (run.tooManyReconnects) {
+    std::fprintf(stderr, "lumoripper: gave up after %d reconnects within %g seconds; last: %s\n",
+                 o.retry.maxReconnects, o.retry.windowSeconds, run.last.message.c_str());
+    return 1;
+  }
   bool ended = run.cause == icy::Outcome::Closed || run.cause == icy::Outcome::Complete;
   std::fprintf(stderr, "lumoripper: %s%s; %s\n", ended ? "the stream ended" : "lost the stream",
                run.failedAttempts > 0 ? " (reconnecting did not help)" : "", run.last.message.c_str());

@@ -54,7 +54,11 @@ std::string progressLine(const std::string& prefix, std::int64_t seconds, std::u
 
 bool replaceFileAtomically(const std::string& path, const std::string& line) {
   std::string tmp = path + ".new" + std::to_string(::getpid());
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // A fresh private file, never one someone placed under the name (a link
+  // to follow, a file of theirs): what is there is removed, not opened.
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0 && errno == EEXIST && ::unlink(tmp.c_str()) == 0)
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   std::size_t off = 0;
   bool ok = true;

@@ -16,9 +16,10 @@ std::string formatSize(std::uint64_t bytes);
 std::string progressLine(const std::string& prefix, std::int64_t seconds, std::uint64_t bytes,
                          const std::string& title);
 
-// Replaces the file's content with `line` in one step (a temporary file in
-// the same folder, then rename), so a reader sees the old or the new line,
-// never a half. Returns false when it could not be written.
+// Replaces the file's content with `line` in one step (a fresh temporary
+// file PATH.new<PID> in the same folder, then rename), so a reader sees the
+// old or the new line, never a half, and a link placed at either name is
+// replaced, never followed. Returns false when it could not be written.
 bool replaceFileAtomically(const std::string& path, const std::string& line);
 
 }  // namespace ripper

@@ -1,6 +1,7 @@
 #pragma once
 // Turns one station's audio and titles into files: DIR/<station>/<title>.ext,
-// one file per track, the audio exactly as it came (no re-encoding).
+// one file per track, the audio exactly as it came (no re-encoding), the
+// extension by the stream's real format.
 //
 // Naming: a track is written as "<title> (partial).ext" and renamed to
 // "<title>.ext" when the next title shows it ended. The first track of a run
@@ -10,12 +11,19 @@
 // icy-metaint bytes) and written to the first title's file. An empty title
 // (an ad break, say) and a stream without metadata are named by the station
 // and the local time; a stream without metadata is one file per run.
+//
+// Cuts: every file plays on its own. A title change takes effect at the next
+// MP3 or ADTS frame, so no file starts or ends inside a frame; an Ogg stream
+// is cut where its next logical stream begins (or the one that began just
+// before the title), so each file carries its own stream headers. Where the
+// bytes show no frames the cut falls where the title came.
 #include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <string>
 
 #include "tools/icy/icy_parser.h"
+#include "tools/icy/stream_format.h"
 
 namespace ripper {
 
@@ -23,26 +31,36 @@ class Recorder {
  public:
   // Audio held back while waiting for the first title, at most.
   static constexpr std::size_t kMaxHeld = 1024 * 1024;
+  // Audio a stream without titles shows before its format is judged.
+  static constexpr std::size_t kSniffBytes = 16 * 1024;
+  // Audio after a title change searched for a frame boundary, at most.
+  static constexpr std::size_t kCutSearch = 64 * 1024;
+  // Audio gathered before it is written, at most: the stream comes in small
+  // pieces, the disk takes one write for each network read (see flush).
+  static constexpr std::size_t kWriteBatch = 256 * 1024;
 
   Recorder(std::string dir, std::string fallbackStation);
   ~Recorder();
   Recorder(const Recorder&) = delete;
   Recorder& operator=(const Recorder&) = delete;
 
-  // A connection's headers. The first ones fix the station folder and the
-  // extension; later ones (a reconnect) mark the current track as broken.
+  // A connection's headers. The first ones fix the station folder; later
+  // ones (a reconnect) mark the current track as broken.
   bool headers(const icy::StreamInfo& info);
   bool audio(const char* data, std::size_t len);
-  bool title(const std::string& title);
+  // A title as the stream sent it; a track changes when these bytes change.
+  bool title(const std::string& raw);
+  // Writes the audio gathered so far; called once per network read.
+  bool flush();
   // Writes what is held back and closes the current track (it stays partial).
   bool finish();
 
   const std::string& error() const { return error_; }  // why the last call failed
   const std::string& trackName() const { return track_.base.empty() ? station_ : track_.base; }
-  std::uint64_t trackBytes() const { return track_.bytes + held_.size(); }
+  std::uint64_t trackBytes() const { return track_.bytes + held_.size() + cut_.bytes.size(); }
   std::int64_t trackSeconds() const;
   std::uint64_t totalBytes() const { return total_; }
-  const std::string& stationDir() const { return stationDir_; }
+  icy::StreamFormat format() const { return format_; }
 
  private:
   struct Track {
@@ -51,26 +69,46 @@ class Recorder {
     std::string base;
     bool markPartial = true;   // written under "(partial)" until known complete
     bool wholeFromStart = false;
-    std::uint64_t bytes = 0;
+    std::uint64_t bytes = 0;   // including what is gathered, not yet written
+    std::uint64_t lastStreamStart = 0;  // offset of the latest Ogg stream start after the first byte
     std::chrono::steady_clock::time_point started;
+  };
+  // A title change waiting for its frame boundary.
+  struct Cut {
+    bool pending = false;
+    std::string base;
+    bool wholeFromStart = false;
+    std::string bytes;  // audio since the title, not yet written
   };
 
   bool openTrack(const std::string& base, bool markPartial, bool wholeFromStart);
   bool closeTrack(bool complete);
   bool writeAll(const char* data, std::size_t len);
+  bool beginCut(const std::string& base, bool wholeFromStart);
+  bool tryCut(bool final);
+  bool cutAt(std::size_t at);
+  bool cutBackToStreamStart();
+  void noteStreamStarts(const char* data, std::size_t len);
   bool fail(const std::string& what);
   std::string timedName() const;
+  bool ogg() const;
 
   std::string dir_, fallbackStation_;
-  std::string station_, stationDir_, ext_;
+  std::string station_, stationDir_, ext_, contentType_;
+  icy::StreamFormat format_ = icy::StreamFormat::Unknown;
+  bool formatKnown_ = false;
   bool haveHeaders_ = false;
   bool metadata_ = false;
   bool sawTitle_ = false;
-  bool resumed_ = false;  // reconnected, no title since
-  std::string currentTitle_;
+  bool resumed_ = false;      // reconnected, no title since
+  bool skipStreamStart_ = false;  // a reconnect's repeated stream headers are no new track
+  std::string currentRaw_;
   std::string held_;
+  std::string gathered_;      // the current track's audio not yet written
+  std::string oggCarry_;      // the last bytes written, for stream starts split across writes
   std::chrono::steady_clock::time_point heldSince_;
   Track track_;
+  Cut cut_;
   std::uint64_t total_ = 0;
   std::string error_;
 };
