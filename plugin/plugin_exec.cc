@@ -18,16 +18,20 @@ namespace {
 // A modal box; the value of the button that closed it.
 int ask(const char* text, int flags) { return oruvel::askUser(text, "Oruvel", flags); }
 
-bool ripperRuns() { return oruvel::ripper::probe() == oruvel::ripper::Probe::running; }
-
+// Stops every ripper, then waits (bounded) for the one our PID file names to
+// end, so the probe after it does not meet it on its way out.
 void killAllRippers() {
-  oruvel::runShell(std::string("killall ") + oruvel::ripper::kProcessName);
+  namespace rip = oruvel::ripper;
+  char pid[7];
+  const bool named = rip::readPidFile(pid) == rip::PidFile::valid && rip::isRunningRipper(pid);
+  oruvel::runShell(std::string("killall ") + rip::kProcessName);
+  if (named) rip::awaitEnd(pid, [] { return eApp->now(); });
 }
 
 // At entry the user has to close the notice before the ripper is stopped;
 // at the end it is only on screen while the ripper is stopped.
 void offerToStopRipper(bool atEntry) {
-  if (!ripperRuns()) return;
+  if (my_findpid() == 0) return;
   if (ask("lumoripper is running. press OK to stopp ripping.", oruvel::kBoxInfoOkCancel) !=
       eMessageBox::btOK)
     return;
