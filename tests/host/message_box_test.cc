@@ -1,5 +1,5 @@
 // Message boxes: the value exec() returns, their defaults and keys, their
-// transcript lines and their place on the screen.
+// transcript lines and their timeout.
 #include "tests/host/host_fixture.h"
 
 using MessageBoxes = HostTest;
@@ -55,26 +55,6 @@ TEST_F(MessageBoxes, TranscriptShowsBoxesAndTheirResults) {
                 "msgbox \"Oruvel\" flags=0x20 \"lumoripper will be stopped.\\nplease wait.\"",
                 "msgbox \"Oruvel - save radio station\" flags=0x2c \"Save \\\"Radio\\\\1\\\"?\"",
                 "msgbox closed 4"}));
-}
-
-TEST_F(MessageBoxes, CentredAndSizedToTheirText) {
-  eMessageBox box("Set bitrate filter to: 128\n Use 0 to switch this function off.",
-                  "Oruvel-Information", 0x21, 1, 0);
-  const ePoint pos = box.getClientPosition();
-  const eSize size = box.getClientSize();
-  EXPECT_EQ(pos.x, (720 - size.width) / 2);
-  EXPECT_EQ(pos.y, (576 - size.height) / 2);
-  // The longer line (37 characters) fits; two text lines and a button row.
-  EXPECT_GE(size.width, 37 * 10);
-  EXPECT_GT(size.height, 2 * 25);
-  EXPECT_EQ(box.buttons(), (std::vector<int>{1}));
-  EXPECT_EQ(box.getTextLabel()->getText(), box.getMessage());
-
-  eMessageBox huge(std::string(500, 'x'), "Oruvel", 0x2c, 1, 0);
-  EXPECT_LE(huge.getClientPosition().x + huge.getClientSize().width, 720);
-  EXPECT_GE(huge.getClientPosition().x, 0);
-  EXPECT_EQ(huge.buttons(), (std::vector<int>{4, 8}));
-  EXPECT_STREQ(eMessageBox::buttonLabel(8), "No");
 }
 
 TEST_F(MessageBoxes, TimeoutClosesWithTheDefaultWhileTimersRun) {
