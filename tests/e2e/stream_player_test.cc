@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <clocale>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -19,7 +18,6 @@
 #include "tests/support/temp_root.h"
 #include "tests/support/wait.h"
 #include "tools/oruvel-host/stream_player.h"
-#include "tools/oruvel-host/terminal_layout.h"
 
 using oruvel_host::StreamPlayer;
 using testsupport::StandIn;
@@ -129,7 +127,6 @@ TEST(StreamPlayer, EveryFormatDecodesIntoAWavOfItsToneRateAndLength) {
 }
 
 TEST(StreamPlayer, TitlesInEitherCharsetAndABrokenStreamReportedBeforeTheNextPlays) {
-  setlocale(LC_CTYPE, "C.UTF-8");  // the terminal's
   TempRoot root;
   StandIn directory({"--audio-dir", kAudioDir, "--speed", "4", "--title-seconds", "1"});
   StreamPlayer player(decodeOnly(root));
@@ -150,14 +147,12 @@ TEST(StreamPlayer, TitlesInEitherCharsetAndABrokenStreamReportedBeforeTheNextPla
   EXPECT_EQ(player.status().problem, "");
   EXPECT_TRUE(waitFor([&] { return handler->getInfo(1) == "Antonín Dvořák - Largo"; }));
   EXPECT_TRUE(waitFor([&] { return handler->getInfo(1) == "Sigur Rós - Hoppípolla"; }));
-  EXPECT_EQ(oruvel_host::fitText(handler->getInfo(1), 80), "Sigur Rós - Hoppípolla");
 
-  // Latin-1 titles reach the plug-in as sent and the screen as UTF-8.
+  // Latin-1 titles reach the plug-in as sent (the terminal's text tests
+  // show them as UTF-8).
   handler = player.play(streamOf(directory, "1310"));
   ASSERT_TRUE(waitFor([&] { return handler->getInfo(1) == "Caf\xe9 Tacvba - Eres"; }));
-  EXPECT_EQ(oruvel_host::fitText(handler->getInfo(1), 80), "Café Tacvba - Eres");
   ASSERT_TRUE(waitFor([&] { return handler->getInfo(1) == "Zo\xeb M\xfcller - \xc7" "a pla\xeet \xe0 No\xebl"; }));
-  EXPECT_EQ(oruvel_host::fitText(handler->getInfo(1), 80), "Zoë Müller - Ça plaît à Noël");
   EXPECT_EQ(player.status().format, "AAC");
   player.stop();
   EXPECT_EQ(player.lastDecoderExit(), 0);
