@@ -1,5 +1,5 @@
-// Message boxes: the value exec() returns, their defaults and keys, their
-// transcript lines and their timeout.
+// Message boxes: the value exec() returns, their defaults and keys, and
+// their transcript lines.
 #include "tests/host/host_fixture.h"
 
 using MessageBoxes = HostTest;
@@ -57,15 +57,3 @@ TEST_F(MessageBoxes, TranscriptShowsBoxesAndTheirResults) {
                 "msgbox closed 4"}));
 }
 
-TEST_F(MessageBoxes, TimeoutClosesWithTheDefaultWhileTimersRun) {
-  eTimer other;
-  int ticks = 0;
-  other.timeout.connect([&] { ++ticks; });
-  other.start(500, false);
-  step([] { eApp->advance(1999); });
-  step([] { eApp->advance(1); });
-  eMessageBox box("Closing soon", "Oruvel", 0x23, 2, 2);
-  EXPECT_EQ(run(box), 2);
-  EXPECT_EQ(eApp->now(), 2000);
-  EXPECT_EQ(ticks, 4);
-}
