@@ -44,6 +44,11 @@ std::vector<std::string> RunResult::linesWith(const std::string& needle) const {
   return lines;
 }
 
+std::string RunResult::widgetLine(const std::string& name) const {
+  const std::vector<std::string> lines = linesWith(" name=\"" + name + "\" ");
+  return lines.empty() ? "" : lines.back();
+}
+
 RunResult runProgram(const std::vector<std::string>& argv, const std::string& input,
                      int timeoutSeconds, const std::vector<std::string>& env) {
   int inPipe[2], outPipe[2], errPipe[2];
