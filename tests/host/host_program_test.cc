@@ -14,7 +14,7 @@ using testsupport::TempRoot;
 TEST(HostProgram, RunsThePluginOnTheScriptAndTheRestAfterItReturned) {
   TempRoot root;
   const std::string tv = "1:0:19:283d:3fb:1:0:0:0:0:";
-  RunResult r = testsupport::runHost(root, "key green\nanswer 8\ndump\nkey green\nservice\n",
+  RunResult r = testsupport::runHost(root, "key green\nanswer 8   # a trailing comment\ndump\nkey green\nservice\n",
                                      {"--service", tv, "--locked", tv, "--config",
                                       "/elitedvb/hidelocked=1", "--directory", "127.0.0.1:9"});
   ASSERT_EQ(r.exitCode, 0) << r.err;

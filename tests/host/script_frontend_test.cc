@@ -1,21 +1,11 @@
-// The scripted front end in process: answers given ahead or just in time,
-// bad lines, and giving up on a window that will not close. Its commands
-// and dumps are seen in every run of the plug-in (tests/plugin).
+// The scripted front end in process: bad lines, and giving up on a window
+// that will not close. Its commands, answers and dumps are seen in every
+// run of the plug-in (tests/plugin) and of the host (HostProgram).
 #include "tests/host/host_fixture.h"
 #include "tools/oruvel-host/script_frontend.h"
 
 using ScriptFrontendTest = HostTest;
 using oruvel_host::ScriptFrontend;
-
-TEST_F(ScriptFrontendTest, AnswersQueueAndUnansweredBoxesTakeTheirDefault) {
-  ScriptFrontend script("answer 8\n# comment\nanswer 2   # trailing comment\n");
-  eApp->setFrontend(&script);
-  eMessageBox first("?", "Oruvel", 0x2c, 1, 0), second("?", "Oruvel", 0x23, 1, 0), third("?", "Oruvel", 0x2c, 1, 0);
-  EXPECT_EQ(first.exec(), 8);
-  EXPECT_EQ(second.exec(), 2);
-  EXPECT_EQ(third.exec(), 4);
-  EXPECT_FALSE(script.failed());
-}
 
 TEST_F(ScriptFrontendTest, ABadLineIsNamedAndEndsTheScript) {
   eWindow window;
