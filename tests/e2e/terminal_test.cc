@@ -90,9 +90,8 @@ TEST(TerminalText, FitsByDisplayCellsAndShowsBrokenBytesSafely) {
   // Without UTF-8 every byte above ASCII is shown as '?'.
   EXPECT_EQ(fitText("R\xc3\xb6", 5, false), "R??");
 
-  const auto lines = wrapLines("lumoripper will be stopped.\nplease wait.", 40);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[1], "please wait.");
+  EXPECT_EQ(wrapLines("lumoripper will be stopped.\nplease wait.", 40),
+            (std::vector<std::string>{"lumoripper will be stopped.", "please wait."}));
   const auto wrapped = wrapLines("one two three four five six", 10);
   ASSERT_GE(wrapped.size(), 3u);
   for (const auto& l : wrapped) EXPECT_LE(textCells(l), 10);
@@ -165,31 +164,11 @@ class TerminalAnswers : public ::testing::Test {
     eApp->setFrontend(nullptr);
     eApp->setClock(nullptr);
   }
-  int answer(int flags, std::deque<int> keys) {
-    feeder_.keys = std::move(keys);
-    eMessageBox box("Radio Kestrel Rock", "Oruvel - save radio station", flags, 1, 0);
-    box.show();
-    const int result = box.exec();
-    box.hide();
-    return result;
-  }
   eVirtualClock clock_;
   KeyFeeder feeder_;
 };
 
 }  // namespace
-
-TEST_F(TerminalAnswers, QuestionAndOkCancelBoxes) {
-  EXPECT_EQ(answer(0x2c, {'\r'}), eMessageBox::btYes);
-  EXPECT_EQ(answer(0x2c, {27}), eMessageBox::btNo);
-  EXPECT_EQ(answer(0x2c, {KEY_RIGHT, '\r'}), eMessageBox::btNo);
-  EXPECT_EQ(answer(0x2c, {KEY_RIGHT, KEY_LEFT, '\n'}), eMessageBox::btYes);
-  // Letters and colour keys do not answer a box.
-  EXPECT_EQ(answer(0x2c, {'r', 'g', KEY_F(3), '5', '\r'}), eMessageBox::btYes);
-  EXPECT_EQ(answer(0x23, {27}), eMessageBox::btCancel);
-  EXPECT_EQ(answer(0x23, {'\r'}), eMessageBox::btOK);
-  EXPECT_EQ(answer(0x21, {27}), eMessageBox::btOK);
-}
 
 TEST_F(TerminalAnswers, TextFieldEditsBetweenTwoOksAndLettersReachColourKeysOtherwise) {
   eWindow window(1);

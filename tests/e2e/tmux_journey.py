@@ -18,6 +18,19 @@ ARGS = None
 TV_SERVICE = "1:0:1:1:1:1:0:0:0:0:"
 
 
+def until(test, seconds, what):
+    """Polls test() until it gives a true value, which it returns; fails
+    naming what it waited for (what() when that is callable)."""
+    deadline = time.monotonic() + seconds
+    while True:
+        got = test()
+        if got:
+            return got
+        if time.monotonic() > deadline:
+            raise AssertionError("gave up waiting for " + (what() if callable(what) else what))
+        time.sleep(0.1)
+
+
 def alive(pid, name):
     """Whether process pid still runs under that program name."""
     try:
@@ -56,14 +69,8 @@ class Pane:
 
     def wait_for(self, test, seconds=15, what=""):
         """Polls the screen until test(screen) holds; fails with the screen."""
-        until = time.monotonic() + seconds
-        screen = ""
-        while time.monotonic() < until:
-            screen = self.text()
-            if test(screen):
-                return screen
-            time.sleep(0.1)
-        raise AssertionError(f"gave up waiting for {what or test}; the screen:\n{screen}")
+        return until(lambda: (lambda screen: test(screen) and screen)(self.text()), seconds,
+                     lambda: f"{what or test}; the screen:\n{self.seen[-1]}")
 
     def wait_text(self, needle, seconds=15):
         return self.wait_for(lambda s: needle in s, seconds, repr(needle))
@@ -118,11 +125,8 @@ class Journey(unittest.TestCase):
              "--title-seconds", "2", "--slow-ms", "700", "--audio-dir", "",
              "--request-log", os.path.join(self.root, "requests.log")],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        for _ in range(200):
-            if read(self.address_file).endswith("\n"):
-                break
-            time.sleep(0.05)
-        self.address = read(self.address_file).strip()
+        self.address = until(lambda: read(self.address_file).endswith("\n") and read(self.address_file).strip(),
+                             30, "the stand-in's address")
         subprocess.run(["bash", os.path.join(ARGS.source_dir, "scripts/make-demo-root.sh"), self.root,
                         ARGS.build_dir, self.address], check=True, stdout=subprocess.DEVNULL)
         host = (f"'{ARGS.host}' --root '{self.root}' --plugin '{ARGS.plugin}' "
@@ -188,22 +192,14 @@ class Journey(unittest.TestCase):
                             "the title beside Play")
         p.wait_for(lambda s: re.search(r"♪ Radio Kestrel Rock — Artist \d+", s), 10, "the player line")
         lcd_node = os.path.join(self.root, "dev/dbox/lcd0")
-        deadline = time.monotonic() + 10
-        while True:
-            shown, written = lcd_pixels(p.text()), device_pixels(lcd_node)
-            if shown and shown == written and any(any(r) for r in written[8:]):
-                break
-            self.assertLess(time.monotonic(), deadline, "the LCD on screen never matched the panel")
-            time.sleep(0.2)
+        until(lambda: (lambda shown, written: shown and shown == written and any(any(r) for r in written[8:]))(
+            lcd_pixels(p.text()), device_pixels(lcd_node)), 10, "the LCD on screen to match the panel")
 
         # Red: recording starts and a file appears under RIPDIR.
         p.keys("r")
         p.wait_text("● Stop", 10)
-        deadline = time.monotonic() + 30
-        while not any(files for _, _, files in os.walk(music)):
-            self.assertLess(time.monotonic(), deadline,
-                            "no recording under RIPDIR; the log ends:\n" + read(log_path)[-3000:])
-            time.sleep(0.2)
+        until(lambda: any(files for _, _, files in os.walk(music)), 30,
+              lambda: "a recording under RIPDIR; the log ends:\n" + read(log_path)[-3000:])
         pid_file = os.path.join(self.root, "tmp/lumopid")
         self.ripper_pid = int(read(pid_file).split()[0])
         self.assertTrue(alive(self.ripper_pid, "lumoripper"))
@@ -213,10 +209,7 @@ class Journey(unittest.TestCase):
         # Red again: the ripper stops.
         p.keys("r")
         p.wait_text("● Rip", 10)
-        deadline = time.monotonic() + 10
-        while alive(self.ripper_pid, "lumoripper"):
-            self.assertLess(time.monotonic(), deadline, "the ripper did not stop")
-            time.sleep(0.1)
+        until(lambda: not alive(self.ripper_pid, "lumoripper"), 10, "the ripper to stop")
 
         # Yellow: the question, confirmed; the station lands in the favourites.
         p.keys("y")

@@ -41,33 +41,24 @@ TEST_F(EventLoop, NestedModalRunsKeepFiringTimers) {
   EXPECT_EQ(eApp->runningWindow(), nullptr);
 }
 
-TEST_F(EventLoop, WindowsEndByExitKeyRejectAndClose) {
-  eWindow window;
+TEST_F(EventLoop, WindowsEndByExitKeyRejectAndCloseAndAnOuterCloseWaitsForTheInnerRun) {
+  eWindow window, inner;
   auto* child = new eButton(&window);
   window.setFocus(child);
   step([] { eApp->keyPress(eKey::exit); });
   EXPECT_EQ(window.exec(), 0);
-
   step([&] { child->reject(); });  // a child's reject ends its window
   EXPECT_EQ(window.exec(), -1);
-
   // A close before the run does not end a later run at once.
   window.close(9);
-  step([&] { window.close(3); });
-  EXPECT_EQ(window.exec(), 3);
-  EXPECT_TRUE(frontend.steps.empty());
-}
-
-TEST_F(EventLoop, OuterWindowClosedInsideInnerRunEndsAfterIt) {
-  eWindow outer, inner;
   int innerResult = 0;
   step([&] { innerResult = inner.exec(); });
-  step([&] { outer.reject(); });  // while inner runs
+  step([&] { window.close(3); });  // while inner runs
   step([&] {
     EXPECT_TRUE(inner.isExecuting());
     inner.close(1);
   });
-  EXPECT_EQ(outer.exec(), -1);
+  EXPECT_EQ(window.exec(), 3);
   EXPECT_EQ(innerResult, 1);
 }
 
@@ -107,40 +98,15 @@ TEST_F(EventLoop, TimersFireInDueOrderAndMayChangeThemselves) {
   EXPECT_TRUE(fired.empty());
   eApp->advance(1);
   EXPECT_EQ(fired.back(), "a@1500");
-}
 
-TEST_F(EventLoop, ZeroIntervalTimerDoesNotHangTheLoop) {
+  // A zero interval fires once per pass and does not hang the loop.
   eTimer spin;
   int count = 0;
   spin.timeout.connect([&] { ++count; });
   spin.start(0, false);
   eApp->processTimers();
-  EXPECT_EQ(count, 1);
   eApp->advance(3);
   EXPECT_EQ(count, 4);
-}
-
-TEST_F(EventLoop, KeysGoToTheFocusThenParentsThenWindow) {
-  struct Recorder : eWidget {
-    Recorder(eWidget* parent, std::vector<std::string>& log, std::string name, bool uses)
-        : eWidget(parent, 1), log_(log), name_(std::move(name)), uses_(uses) {}
-    bool keyDown(eKey) override {
-      log_.push_back(name_);
-      return uses_;
-    }
-    std::vector<std::string>& log_;
-    std::string name_;
-    bool uses_;
-  };
-  std::vector<std::string> log;
-  eWindow window;
-  auto* group = new Recorder(&window, log, "group", true);
-  auto* leaf = new Recorder(group, log, "leaf", false);
-  window.setFocus(leaf);
-  step([] { eApp->keyPress(eKey::n5); });
-  step([&] { window.close(0); });
-  window.exec();
-  EXPECT_EQ(log, (std::vector<std::string>{"leaf", "group"}));
 }
 
 TEST_F(EventLoop, WithoutFrontEndOnlyTimersRunAndAStuckLoopEnds) {

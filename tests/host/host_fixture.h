@@ -15,7 +15,6 @@ class StepFrontend : public eFrontend {
  public:
   std::deque<std::function<void()>> steps;
   std::function<void(eMessageBox&)> onMessageBox;
-  std::vector<eWidget*> changes;
 
   void poll() override {
     if (steps.empty()) {
@@ -28,7 +27,6 @@ class StepFrontend : public eFrontend {
     steps.pop_front();
     step();
   }
-  void changed(eWidget* widget) override { changes.push_back(widget); }
   void messageBoxShown(eMessageBox& box) override {
     if (onMessageBox) onMessageBox(box);
   }

@@ -1,5 +1,5 @@
-// Message boxes: the value exec() returns, their defaults and keys, their
-// transcript lines and their place on the screen.
+// Message boxes: the value exec() returns, their defaults and keys, and
+// their transcript lines.
 #include "tests/host/host_fixture.h"
 
 using MessageBoxes = HostTest;
@@ -57,35 +57,3 @@ TEST_F(MessageBoxes, TranscriptShowsBoxesAndTheirResults) {
                 "msgbox closed 4"}));
 }
 
-TEST_F(MessageBoxes, CentredAndSizedToTheirText) {
-  eMessageBox box("Set bitrate filter to: 128\n Use 0 to switch this function off.",
-                  "Oruvel-Information", 0x21, 1, 0);
-  const ePoint pos = box.getClientPosition();
-  const eSize size = box.getClientSize();
-  EXPECT_EQ(pos.x, (720 - size.width) / 2);
-  EXPECT_EQ(pos.y, (576 - size.height) / 2);
-  // The longer line (37 characters) fits; two text lines and a button row.
-  EXPECT_GE(size.width, 37 * 10);
-  EXPECT_GT(size.height, 2 * 25);
-  EXPECT_EQ(box.buttons(), (std::vector<int>{1}));
-  EXPECT_EQ(box.getTextLabel()->getText(), box.getMessage());
-
-  eMessageBox huge(std::string(500, 'x'), "Oruvel", 0x2c, 1, 0);
-  EXPECT_LE(huge.getClientPosition().x + huge.getClientSize().width, 720);
-  EXPECT_GE(huge.getClientPosition().x, 0);
-  EXPECT_EQ(huge.buttons(), (std::vector<int>{4, 8}));
-  EXPECT_STREQ(eMessageBox::buttonLabel(8), "No");
-}
-
-TEST_F(MessageBoxes, TimeoutClosesWithTheDefaultWhileTimersRun) {
-  eTimer other;
-  int ticks = 0;
-  other.timeout.connect([&] { ++ticks; });
-  other.start(500, false);
-  step([] { eApp->advance(1999); });
-  step([] { eApp->advance(1); });
-  eMessageBox box("Closing soon", "Oruvel", 0x23, 2, 2);
-  EXPECT_EQ(run(box), 2);
-  EXPECT_EQ(eApp->now(), 2000);
-  EXPECT_EQ(ticks, 4);
-}

@@ -1,65 +1,11 @@
-// The scripted front end in process: answers given ahead or just in time,
-// the dump of a window, bad lines, and giving up on a window that will not
-// close.
+// The scripted front end in process: bad lines, and giving up on a window
+// that will not close. Its commands, answers and dumps are seen in every
+// run of the plug-in (tests/plugin) and of the host (HostProgram).
 #include "tests/host/host_fixture.h"
 #include "tools/oruvel-host/script_frontend.h"
 
 using ScriptFrontendTest = HostTest;
 using oruvel_host::ScriptFrontend;
-
-TEST_F(ScriptFrontendTest, AnswersQueueAndUnansweredBoxesTakeTheirDefault) {
-  ScriptFrontend script("answer 8\n# comment\nanswer 2   # trailing comment\n");
-  eApp->setFrontend(&script);
-  eMessageBox first("?", "Oruvel", 0x2c, 1, 0), second("?", "Oruvel", 0x23, 1, 0), third("?", "Oruvel", 0x2c, 1, 0);
-  EXPECT_EQ(first.exec(), 8);
-  EXPECT_EQ(second.exec(), 2);
-  EXPECT_EQ(third.exec(), 4);
-  EXPECT_FALSE(script.failed());
-}
-
-TEST_F(ScriptFrontendTest, CommandsRunOnePerPollDumpTheWindowAndTheEndSendsExit) {
-  ScriptFrontend script("key ok\ntype 12\ndump\nkey ok\nwait 250\nkey green\nkey down\nkey ok\nkey down\ndump\n");
-  eApp->setFrontend(&script);
-  eWindow window;
-  window.setText("W");
-  auto* field = new eTextInputField(&window);
-  field->setName("field");
-  field->setMaxChars(4);
-  field->setUseableChars("0123456789");
-  field->setHelpText("Type a number.");
-  field->editHelpText = "Example: 128";
-  field->setText("0");
-  field->loadDeco();
-  auto* combo = new eComboBox(&window, 2);
-  combo->setCurrent(new eListBoxEntryText(combo, "One", reinterpret_cast<void*>(1)), false);
-  new eListBoxEntryText(combo, "Two", reinterpret_cast<void*>(2));
-  auto* green = new eButton(&window);
-  green->setShortcut("green");
-  green->selected.connect([&] { green->setText("at " + std::to_string(eApp->now())); });
-  new eStatusBar(&window);
-  window.setFocus(field);
-  window.show();
-  EXPECT_EQ(window.exec(), 0);  // the open list and then the window closed by exit keys
-  EXPECT_FALSE(script.failed());
-  const std::string bar = "  eStatusBar pos=(0,0) size=0x0 text=";
-  EXPECT_EQ(transcript, (std::vector<std::string>{
-      "window eWindow \"W\" client=(0,0) 0x0 running",
-      "  eTextInputField name=\"field\" pos=(0,0) size=0x0 text=\"12\" help=\"Type a number.\" "
-      "hint=\"Example: 128\" max=4 chars=\"0123456789\" editing deco=eNumber *focus*",
-      "  eComboBox pos=(0,0) size=0x0 text=\"One\" nodeco",
-      "    entry key=1 \"One\" *current*",
-      "    entry key=2 \"Two\"",
-      "  eButton pos=(0,0) size=0x0 text=\"\" shortcut=green nodeco",
-      bar + "\"Type a number.\" nodeco",
-      "window eWindow \"W\" client=(0,0) 0x0 running",
-      "  eTextInputField name=\"field\" pos=(0,0) size=0x0 text=\"12\" help=\"Type a number.\" "
-      "hint=\"Example: 128\" max=4 chars=\"0123456789\" deco=eNumber",
-      "  eComboBox pos=(0,0) size=0x0 text=\"One\" open nodeco *focus*",
-      "    entry key=1 \"One\" *current*",
-      "    entry key=2 \"Two\" *highlighted*",
-      "  eButton pos=(0,0) size=0x0 text=\"at 250\" shortcut=green nodeco",
-      bar + "\"\" nodeco"}));
-}
 
 TEST_F(ScriptFrontendTest, ABadLineIsNamedAndEndsTheScript) {
   eWindow window;

@@ -25,6 +25,7 @@ extern "C" __attribute__((visibility("default"))) int plugin_exec() {
   eWindow window(1);
   window.setText("Test window");
   auto* ask = new eButton(&window);
+  ask->setName("ask");
   ask->setShortcut("green");
   ask->setText("Ask");
   ask->selected.connect([ask] {

@@ -13,69 +13,49 @@ int keyOf(eListBoxEntryText* e) {
 
 using Widgets = HostTest;
 
-TEST_F(Widgets, ColourKeysReachTheirButtonsWhateverHasTheFocus) {
+TEST_F(Widgets, ColourKeysReachShownButtonsAndArrowsMoveTheFocusWithItsHelpText) {
+  eWindow window;
+  auto* a = new eButton(&window);
+  a->setShortcut("green");
+  a->setHelpText("Press to listen to the radio station.");
+  new eLabel(&window);  // takes no focus
+  auto* b = new eButton(&window);
+  b->setShortcut("red");
+  auto* hidden = new eButton(&window);
+  hidden->setShortcut("blue");
+  hidden->hide();
+  auto* bar = new eStatusBar(&window);
+  int greens = 0, reds = 0, blues = 0;
+  a->selected.connect([&] { ++greens; });
+  b->selected.connect([&] { ++reds; });
+  hidden->selected.connect([&] { ++blues; });
+  window.setFocus(a);
+  EXPECT_EQ(bar->currentText(), "Press to listen to the radio station.");
+  std::vector<eWidget*> seen;
+  step([&] {
+    for (eKey k : {eKey::green, eKey::red, eKey::green, eKey::blue, eKey::yellow}) eApp->keyPress(k);
+    for (eKey k : {eKey::down, eKey::down, eKey::up, eKey::left}) {
+      eApp->keyPress(k);
+      seen.push_back(window.getFocus());
+    }
+    window.close(0);
+  });
+  window.exec();
+  EXPECT_EQ(greens, 2);
+  EXPECT_EQ(reds, 1);
+  EXPECT_EQ(blues, 0);  // its button is hidden
+  EXPECT_EQ(seen, (std::vector<eWidget*>{b, a, b, a}));  // wraps both ways
+  EXPECT_EQ(a->getFocus(), a);  // children report the window's focus
+  EXPECT_EQ(bar->currentText(), "Press to listen to the radio station.");
+}
+
+TEST_F(Widgets, TextFieldEditsBetweenTwoOksWithinItsLimits) {
   eWindow window;
   auto* field = new eTextInputField(&window);
   auto* green = new eButton(&window);
   green->setShortcut("green");
-  auto* red = new eButton(&window);
-  red->setShortcut("red");
-  auto* hiddenBlue = new eButton(&window);
-  hiddenBlue->setShortcut("blue");
-  hiddenBlue->hide();
-  int greens = 0, reds = 0, blues = 0;
+  int greens = 0;
   green->selected.connect([&] { ++greens; });
-  red->selected.connect([&] { ++reds; });
-  hiddenBlue->selected.connect([&] { ++blues; });
-  window.setFocus(field);
-  window.show();
-  step([] { eApp->keyPress(eKey::ok); });  // the field starts editing
-  step([] {
-    eApp->keyPress(eKey::green);
-    eApp->keyPress(eKey::red);
-    eApp->keyPress(eKey::green);
-    eApp->keyPress(eKey::blue);    // its button is hidden
-    eApp->keyPress(eKey::yellow);  // no button: nothing
-  });
-  step([&] { window.close(0); });
-  window.exec();
-  EXPECT_EQ(greens, 2);
-  EXPECT_EQ(reds, 1);
-  EXPECT_EQ(blues, 0);
-  EXPECT_TRUE(field->isEditing());
-}
-
-TEST_F(Widgets, ArrowsMoveTheFocusAmongFocusableWidgetsAndWrap) {
-  eWindow window;
-  auto* a = new eButton(&window);
-  new eLabel(&window);  // takes no focus
-  auto* b = new eButton(&window);
-  auto* hidden = new eButton(&window);
-  hidden->hide();
-  auto* c = new eButton(&window);
-  window.setFocus(a);
-  std::vector<eWidget*> seen;
-  auto press = [&](eKey k) {
-    eApp->keyPress(k);
-    seen.push_back(window.getFocus());
-  };
-  step([&] {
-    press(eKey::down);
-    press(eKey::right);
-    press(eKey::down);  // wraps to the first
-    press(eKey::up);    // and back to the last
-    press(eKey::left);
-  });
-  step([&] { window.close(0); });
-  window.exec();
-  EXPECT_EQ(seen, (std::vector<eWidget*>{b, c, a, c, b}));
-  // Children report the window's focus.
-  EXPECT_EQ(a->getFocus(), b);
-}
-
-TEST_F(Widgets, TextFieldSignalsWhenEditingStartsAndEndsAndKeepsItsLimits) {
-  eWindow window;
-  auto* field = new eTextInputField(&window);
   field->setMaxChars(5);
   field->setUseableChars("1234567890");
   field->setText("0");
@@ -85,65 +65,39 @@ TEST_F(Widgets, TextFieldSignalsWhenEditingStartsAndEndsAndKeepsItsLimits) {
   });
   window.setFocus(field);
   EXPECT_FALSE(field->typeText("12"));  // not editing
-  EXPECT_FALSE(field->typeChar('1'));
   step([&] {
     eApp->keyPress(eKey::ok);
     eApp->keyPress(eKey::n1);
-    eApp->keyPress(eKey::n2);
-    EXPECT_EQ(field->getText(), "012");
+    eApp->keyPress(eKey::green);  // colour keys still reach their buttons
+    EXPECT_EQ(field->getText(), "01");
     EXPECT_TRUE(field->typeText("9x8\n7-6543"));  // refused: x, newline, -, and past five
     EXPECT_EQ(field->getText(), "98765");
-    eApp->keyPress(eKey::n4);  // full
     eApp->keyPress(eKey::backspace);
     eApp->keyPress(eKey::down);  // the focus stays while editing
     eApp->keyPress(eKey::ok);
-  });
-  step([&] {
     eApp->keyPress(eKey::ok);
     eApp->keyPress(eKey::exit);  // ends the editing, not the window
-    EXPECT_FALSE(field->isEditing());
     EXPECT_TRUE(window.isExecuting());
     eApp->keyPress(eKey::n3);  // not editing: no typing
-  });
-  step([&] { window.close(0); });
-  window.exec();
-  EXPECT_EQ(activations, (std::vector<std::string>{"start:0", "end:9876", "start:9876", "end:9876"}));
-  EXPECT_EQ(window.getFocus(), field);
-
-  eTextInputField open(&window);
-  open.setMaxChars(10);
-  step([&] {
-    window.setFocus(&open);
-    eApp->keyPress(eKey::ok);
-    EXPECT_TRUE(open.typeText("Metal Rock Pop"));
-    EXPECT_FALSE(open.typeChar('\t'));
     window.close(0);
   });
   window.exec();
-  EXPECT_EQ(open.getText(), "Metal Rock");
+  EXPECT_EQ(activations, (std::vector<std::string>{"start:0", "end:9876", "start:9876", "end:9876"}));
+  EXPECT_EQ(greens, 1);
+  EXPECT_EQ(window.getFocus(), field);
 }
 
-TEST_F(Widgets, ListBoxSignalsHighlightAndChoiceAndRedrawsOnceWhenAtomic) {
+TEST_F(Widgets, ListBoxSignalsHighlightAndChoiceAndHandsTheFocusOnAtItsEnds) {
   eWindow window;
   auto* list = new eListBox<eListBoxEntryText>(&window, nullptr, 1, 0, "eListBox");
   list->resize(eSize(200, 60));  // three rows of 20
   auto* other = new eButton(&window);
-  new eListBoxEntryText(list, "[leave listbox]", nullptr, 0, eString(), 0);
   std::vector<int> chosen, moved;
   list->selected.connect([&](eListBoxEntryText* e) { chosen.push_back(keyOf(e)); });
   list->selchanged.connect([&](eListBoxEntryText* e) { moved.push_back(keyOf(e)); });
-  EXPECT_EQ(list->getCount(), 1);
-  EXPECT_EQ(list->getCurrent()->getKey(), nullptr);
-
-  frontend.changes.clear();
   list->beginAtomic();
-  list->clearList();
-  new eListBoxEntryText(list, "[leave listbox]", key(0), 0, eString(), 0);
-  for (int i = 1; i <= 5; ++i) new eListBoxEntryText(list, "Station", key(i), 0, eString(), 0);
-  EXPECT_EQ(std::count(frontend.changes.begin(), frontend.changes.end(), list), 0);
+  for (int i = 0; i <= 5; ++i) new eListBoxEntryText(list, "Station", key(i), 0, eString(), 0);
   list->endAtomic();
-  EXPECT_EQ(std::count(frontend.changes.begin(), frontend.changes.end(), list), 1);
-  EXPECT_EQ(list->getCount(), 6);
   EXPECT_EQ(list->getCurrentIndex(), 0);
   EXPECT_TRUE(moved.empty());  // filling is quiet
 
@@ -165,28 +119,27 @@ TEST_F(Widgets, ListBoxSignalsHighlightAndChoiceAndRedrawsOnceWhenAtomic) {
   EXPECT_EQ(chosen, (std::vector<int>{0, 4}));
   EXPECT_EQ(moved, (std::vector<int>{1, 2, 3, 4, 5}));
 
-  // Silent and signalled highlight, and an entry deleted on its own.
+  // Silent and signalled highlight, an entry deleted on its own, and an
+  // empty list that chooses nothing.
   moved.clear();
   auto* third = static_cast<eListBoxEntryText*>(list->entryAt(3));
   list->setCurrent(third, false);
-  EXPECT_TRUE(moved.empty());
   list->setCurrentIndex(1, true);
   EXPECT_EQ(moved, (std::vector<int>{1}));
   delete third;
   EXPECT_EQ(list->getCount(), 5);
-  EXPECT_EQ(list->indexOf(third), -1);
   list->clearList();
   EXPECT_EQ(list->getCurrent(), nullptr);
   step([&] {
     window.setFocus(list);
-    eApp->keyPress(eKey::ok);  // empty list: nothing chosen
+    eApp->keyPress(eKey::ok);
     window.close(0);
   });
   window.exec();
   EXPECT_EQ(chosen.size(), 2u);
 }
 
-TEST_F(Widgets, ComboBoxChoosesSignalsNullWhenLeftAndSetsCurrentSilently) {
+TEST_F(Widgets, ComboBoxChoosesSignalsNullWhenLeftAndNeverKeepsAStrangeEntry) {
   eWindow window;
   auto* combo = new eComboBox(&window, 5, nullptr, 1, "eComboBox");
   std::vector<int> signalled;
@@ -196,15 +149,10 @@ TEST_F(Widgets, ComboBoxChoosesSignalsNullWhenLeftAndSetsCurrentSilently) {
     last = new eListBoxEntryText(combo, ("Genre " + std::to_string(i)).c_str(), key(i));
     combo->setCurrent(last, false);
   }
-  EXPECT_TRUE(signalled.empty());
-  EXPECT_EQ(combo->getCurrent(), last);
   EXPECT_EQ(combo->getText(), "Genre 4");
-  EXPECT_EQ(combo->getCount(), 4);
-
   window.setFocus(combo);
   step([&] {
     eApp->keyPress(eKey::ok);  // open, on the current entry
-    EXPECT_TRUE(combo->isOpen());
     eApp->keyPress(eKey::up);
     eApp->keyPress(eKey::up);
     eApp->keyPress(eKey::red);  // kept by the open list
@@ -220,28 +168,12 @@ TEST_F(Widgets, ComboBoxChoosesSignalsNullWhenLeftAndSetsCurrentSilently) {
   });
   window.exec();
   EXPECT_EQ(signalled, (std::vector<int>{2, -1}));
-
-  combo->setCurrent(last, true);
-  EXPECT_EQ(signalled.back(), 4);
   eListBoxEntryText stranger(static_cast<eListBox<eListBoxEntryText>*>(nullptr), "x", key(9));
-  combo->setCurrent(&stranger, false);  // not one of its entries
+  combo->setCurrent(&stranger, false);
   EXPECT_EQ(combo->getCurrent(), nullptr);
   combo->setCurrent(last, false);
   combo->getListBox()->clearList();
   EXPECT_EQ(combo->getCurrent(), nullptr);  // never a dangling entry
-}
-
-TEST_F(Widgets, StatusBarShowsTheFocusedHelpText) {
-  eWindow window;
-  auto* a = new eButton(&window);
-  a->setHelpText("Press to listen to the radio station.");
-  auto* b = new eButton(&window);
-  auto* bar = new eStatusBar(&window);
-  EXPECT_EQ(bar->currentText(), "");
-  window.setFocus(a);
-  EXPECT_EQ(bar->currentText(), "Press to listen to the radio station.");
-  window.setFocus(b);
-  EXPECT_EQ(bar->currentText(), "");
 }
 
 TEST_F(Widgets, WindowDeletesItsChildrenAndForgetsDeletedFocus) {
@@ -252,24 +184,18 @@ TEST_F(Widgets, WindowDeletesItsChildrenAndForgetsDeletedFocus) {
   };
   int gone = 0;
   auto* window = new eWindow(1);
-  auto* group = new eLabel(window);
-  new Tracked(group, gone);
+  new Tracked(new eLabel(window), gone);
   auto* focused = new Tracked(window, gone);
   window->setFocus(focused);
   window->show();
-  EXPECT_EQ(eApp->windows().back(), window);
   delete focused;
-  EXPECT_EQ(gone, 1);
   EXPECT_EQ(window->getFocus(), nullptr);
-  EXPECT_EQ(window->getChildren().size(), 1u);
-  EXPECT_EQ(window->findByName("x"), nullptr);
   // A button may be deleted by the handler of its own signal.
   auto* once = new Tracked(window, gone);
   once->setShortcut("red");
   once->selected.connect([&] { delete once; });
   window->keyDown(eKey::red);
   EXPECT_EQ(gone, 2);
-  EXPECT_EQ(window->getChildren().size(), 1u);
   delete window;
   EXPECT_EQ(gone, 3);
   for (eWidget* w : eApp->windows()) EXPECT_NE(w, window);

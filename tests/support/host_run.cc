@@ -1,4 +1,5 @@
 #include "tests/support/host_run.h"
+#include "tests/support/wait.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -41,6 +42,11 @@ std::vector<std::string> RunResult::linesWith(const std::string& needle) const {
   while (std::getline(in, line))
     if (line.find(needle) != std::string::npos) lines.push_back(line);
   return lines;
+}
+
+std::string RunResult::widgetLine(const std::string& name) const {
+  const std::vector<std::string> lines = linesWith(" name=\"" + name + "\" ");
+  return lines.empty() ? "" : lines.back();
 }
 
 RunResult runProgram(const std::vector<std::string>& argv, const std::string& input,
@@ -155,11 +161,12 @@ StandIn::StandIn(const std::vector<std::string>& options) {
     execv(args[0], args.data());
     _exit(127);
   }
-  for (int i = 0; i < 200 && address_.empty(); ++i) {
-    std::string a = readFile(addressFile);
+  // The address is written, newline last, once the port listens.
+  waitFor([&] {
+    const std::string a = readFile(addressFile);
     if (!a.empty() && a.back() == '\n') address_ = a.substr(0, a.size() - 1);
-    else std::this_thread::sleep_for(std::chrono::milliseconds(25));
-  }
+    return !address_.empty();
+  });
   if (address_.empty()) throw std::runtime_error("stand-in directory did not start");
 }
 

@@ -15,6 +15,8 @@ struct RunResult {
   // The output lines that contain `needle`.
   std::vector<std::string> linesWith(const std::string& needle) const;
   bool has(const std::string& needle) const { return out.find(needle) != std::string::npos; }
+  // The last dumped line of the widget named `name` ("" when none was).
+  std::string widgetLine(const std::string& name) const;
 };
 
 // Runs any program with arguments, standard input from `input`, killed
