@@ -35,3 +35,60 @@ TEST(IcyClient, StopFromAnotherThreadEndsTheRunPromptly) {
   EXPECT_GT(audio.size(), 3000u);
   EXPECT_EQ(audio, server.sent("live").substr(0, audio.size()));
 }
+
+TEST(IcyClient, TransferEndsMapToOutcomesAndMessages) {
+  using O = icy::Outcome;
+  const struct {
+    CURLcode code;
+    int status;
+    const char* type;
+    bool headersDone, audio, lengthKnown, rejected, malformed, stop;
+    O outcome;
+    std::string message;
+  } rows[] = {
+      {CURLE_ABORTED_BY_CALLBACK, 200, "audio/mpeg", true, true, false, false, false, true, O::Stopped, "stopped"},
+      {CURLE_WRITE_ERROR, 0, "", false, false, false, true, true, false, O::BadResponse,
+       "the server's answer has a broken header block"},
+      {CURLE_OK, 200, "text/html", true, false, true, false, false, false, O::BadResponse,
+       "the server sent a document (text/html), not an audio stream"},
+      {CURLE_WRITE_ERROR, 404, "", true, false, false, true, false, false, O::HttpError,
+       "the server answered \"ICY 404 Gone\""},
+      {CURLE_OK, 200, "audio/mpeg", true, true, true, false, false, false, O::Complete, "stream complete"},
+      {CURLE_OK, 0, "", true, true, false, false, false, false, O::Closed, "server closed the stream"},
+      {CURLE_OK, 0, "", false, false, false, false, true, false, O::BadResponse,
+       "the server's answer ended inside its header block"},
+      {CURLE_URL_MALFORMAT, 0, "", false, false, false, false, false, false, O::BadUrl, "why"},
+      {CURLE_UNSUPPORTED_PROTOCOL, 0, "", false, false, false, false, false, false, O::BadUrl, "why"},
+      {CURLE_TOO_MANY_REDIRECTS, 301, "", false, false, false, false, false, false, O::TooManyRedirects, "why"},
+      {CURLE_COULDNT_CONNECT, 0, "", false, false, false, false, false, false, O::ConnectFailed, "why"},
+      {CURLE_OPERATION_TIMEDOUT, 0, "", false, false, false, false, false, false, O::ConnectFailed, "why"},
+      {CURLE_OPERATION_TIMEDOUT, 0, "", false, true, false, false, false, false, O::Stalled, "stream stalled (why)"},
+      {CURLE_OPERATION_TIMEDOUT, 200, "", true, false, false, false, false, false, O::Stalled, "stream stalled (why)"},
+      {CURLE_RECV_ERROR, 200, "", true, true, false, false, false, false, O::Dropped, "connection dropped (why)"},
+      {CURLE_PARTIAL_FILE, 0, "", false, false, false, false, false, false, O::ConnectFailed, "why"},
+      {CURLE_OUT_OF_MEMORY, 200, "", true, true, false, false, false, false, O::Failed, "why"},
+  };
+  for (const auto& row : rows) {
+    icy::TransferEnd end;
+    end.code = row.code;
+    end.curlText = "why";
+    end.info.status = row.status;
+    end.info.statusLine = "ICY " + std::to_string(row.status) + " Gone";
+    end.info.contentType = row.type;
+    end.headersDone = row.headersDone;
+    end.audioBytes = row.audio ? 42 : 0;
+    end.lengthKnown = row.lengthKnown;
+    end.rejected = row.rejected;
+    end.malformed = row.malformed;
+    end.stopRequested = row.stop;
+    const icy::Result r = icy::outcomeOf(end);
+    EXPECT_EQ(r.outcome, row.outcome) << row.message;
+    EXPECT_EQ(r.message, row.message);
+    EXPECT_EQ(r.status, row.status);
+    EXPECT_EQ(r.audioBytes, end.audioBytes);
+  }
+  // Without the transport's words, the outcome's own.
+  icy::TransferEnd bare;
+  bare.code = CURLE_OUT_OF_MEMORY;
+  EXPECT_EQ(icy::outcomeOf(bare).message, "transfer failed");
+}
