@@ -136,8 +136,8 @@ TEST(IcyResponse, RepeatedOddAndBrokenTitlesAndHeaderBlocks) {
 
   // An in-body header block that never ends (seen before the body ends),
   // or ends with the body, is malformed, not audio; a refusal in the old form carries its status.
-  const Seen endless = parse({}, "ICY 200 OK\r\n" + std::string(icy::ResponseHeaders::kMaxHeaderBlock + 10, 'x'), 100000,
-                            false);
+  const std::string endlessBlock(icy::ResponseHeaders::kMaxHeaderBlock + 10, 'x');
+  const Seen endless = parse({}, "ICY 200 OK\r\n" + endlessBlock, 100000, false);
   EXPECT_TRUE(endless.malformed);
   EXPECT_TRUE(endless.audio.empty());
   EXPECT_TRUE(parse({}, "ICY 200 OK\r\nicy-name: x", 100).malformed);
