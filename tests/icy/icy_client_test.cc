@@ -35,3 +35,60 @@ TEST(IcyClient, StopFromAnotherThreadEndsTheRunPromptly) {
   EXPECT_GT(audio.size(), 3000u);
   EXPECT_EQ(audio, server.sent("live").substr(0, audio.size()));
 }
+
+TEST(IcyClient, TransferEndsMapToOutcomesAndMessages) {
+  using O = icy::Outcome;
+  // What the transfer saw: headers done, Audio came, Length announced,
+  // Rejected by the reader, Malformed header block, Stop requested.
+  enum : unsigned { H = 1, A = 2, L = 4, R = 8, M = 16, S = 32 };
+  const struct {
+    CURLcode code;
+    int status;
+    const char* type;
+    unsigned saw;
+    O outcome;
+    std::string message;
+  } rows[] = {
+      {CURLE_ABORTED_BY_CALLBACK, 200, "audio/mpeg", H | A | S, O::Stopped, "stopped"},
+      {CURLE_WRITE_ERROR, 0, "", R | M, O::BadResponse, "the server's answer has a broken header block"},
+      {CURLE_OK, 200, "text/html", H | L, O::BadResponse,
+       "the server sent a document (text/html), not an audio stream"},
+      {CURLE_WRITE_ERROR, 404, "", H | R, O::HttpError, "the server answered \"ICY 404 Gone\""},
+      {CURLE_OK, 200, "audio/mpeg", H | A | L, O::Complete, "stream complete"},
+      {CURLE_OK, 0, "", H | A, O::Closed, "server closed the stream"},
+      {CURLE_OK, 0, "", M, O::BadResponse, "the server's answer ended inside its header block"},
+      {CURLE_URL_MALFORMAT, 0, "", 0, O::BadUrl, "why"},
+      {CURLE_UNSUPPORTED_PROTOCOL, 0, "", 0, O::BadUrl, "why"},
+      {CURLE_TOO_MANY_REDIRECTS, 301, "", 0, O::TooManyRedirects, "why"},
+      {CURLE_COULDNT_CONNECT, 0, "", 0, O::ConnectFailed, "why"},
+      {CURLE_OPERATION_TIMEDOUT, 0, "", 0, O::ConnectFailed, "why"},
+      {CURLE_OPERATION_TIMEDOUT, 0, "", A, O::Stalled, "stream stalled (why)"},
+      {CURLE_OPERATION_TIMEDOUT, 200, "", H, O::Stalled, "stream stalled (why)"},
+      {CURLE_RECV_ERROR, 200, "", H | A, O::Dropped, "connection dropped (why)"},
+      {CURLE_PARTIAL_FILE, 0, "", 0, O::ConnectFailed, "why"},
+      {CURLE_OUT_OF_MEMORY, 200, "", H | A, O::Failed, "why"},
+  };
+  for (const auto& row : rows) {
+    icy::TransferEnd end;
+    end.code = row.code;
+    end.curlText = "why";
+    end.info.status = row.status;
+    end.info.statusLine = "ICY " + std::to_string(row.status) + " Gone";
+    end.info.contentType = row.type;
+    end.headersDone = row.saw & H;
+    end.audioBytes = row.saw & A ? 42 : 0;
+    end.lengthKnown = row.saw & L;
+    end.rejected = row.saw & R;
+    end.malformed = row.saw & M;
+    end.stopRequested = row.saw & S;
+    const icy::Result r = icy::outcomeOf(end);
+    EXPECT_EQ(r.outcome, row.outcome) << row.message;
+    EXPECT_EQ(r.message, row.message);
+    EXPECT_EQ(r.status, row.status);
+    EXPECT_EQ(r.audioBytes, end.audioBytes);
+  }
+  // Without the transport's words, the outcome's own.
+  icy::TransferEnd bare;
+  bare.code = CURLE_OUT_OF_MEMORY;
+  EXPECT_EQ(icy::outcomeOf(bare).message, "transfer failed");
+}

@@ -1,41 +1,51 @@
 #pragma once
 // Fetches one internet-radio stream over http or https (libcurl underneath)
-// and hands it through an icy::Parser: audio without the metadata blocks,
-// the stream titles and the station's headers. One run() is one connection;
-// reconnecting is the caller's choice (see icy_reconnect.h).
+// and hands back the audio without the metadata blocks, the stream titles and
+// the station's headers. One run() is one connection; reconnecting is the
+// caller's choice (see icy_reconnect.h).
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/version.h"
-#include "tools/icy/icy_parser.h"
+#include "tools/icy/metadata_demux.h"
+#include "tools/icy/response_headers.h"
+#include "tools/icy/transfer_outcome.h"
 
 namespace icy {
 
-// How one connection ended.
-enum class Outcome {
-  Complete,       // a body of announced length arrived in full
-  Closed,         // the server closed a live stream
-  Dropped,        // the connection broke in the middle of the stream
-  Stalled,        // no bytes for the stall time
-  Stopped,        // stop() was called
-  HttpError,      // the server answered with a status other than 2xx
-  ConnectFailed,  // no answer: host unknown, refused, time-out
-  BadResponse,    // not a stream: broken header block, or a document (text, HTML, JSON, XML)
-  BadUrl,         // a URL that is not http or https, or malformed
-  TooManyRedirects,
-  Failed,         // anything else
-};
+// One response as it arrives, free of any transport: its headers, then its
+// body split into audio and metadata, then each new title.
+class Response {
+ public:
+  Response() = default;
+  // The demultiplexer's callbacks point back at this object.
+  Response(const Response&) = delete;
+  Response& operator=(const Response&) = delete;
 
-// A short English phrase for an outcome ("connection refused" style).
-const char* describe(Outcome outcome);
+  std::function<void(const StreamInfo&)> onHeaders;       // once, before any audio
+  std::function<void(const char*, std::size_t)> onAudio;  // audio bytes in order
+  std::function<void(const std::string&)> onTitle;        // each new StreamTitle
 
-struct Result {
-  Outcome outcome = Outcome::Failed;
-  int status = 0;               // status of the last response; 0 when none
-  std::string message;          // why, in words, for the user
-  std::uint64_t audioBytes = 0; // audio bytes handed to onAudio
+  void headerLine(std::string_view line) { headers_.line(line); }
+  // Body bytes, in chunks of any size.
+  void feed(const char* data, std::size_t len);
+  // The transport has no more bytes: headers still pending are reported.
+  void finish();
+
+  const StreamInfo& info() const { return headers_.info(); }
+  bool headersDone() const { return headers_.done(); }
+  bool malformed() const { return headers_.malformed(); }
+
+ private:
+  void startBody();
+
+  ResponseHeaders headers_;
+  std::optional<MetadataDemux> demux_;
+  std::string title_;
 };
 
 struct ClientOptions {

@@ -22,7 +22,7 @@
 #include <ctime>
 #include <string>
 
-#include "tools/icy/icy_parser.h"
+#include "tools/icy/response_headers.h"
 #include "tools/icy/stream_format.h"
 
 namespace ripper {

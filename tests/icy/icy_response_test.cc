@@ -1,4 +1,5 @@
-#include "tools/icy/icy_parser.h"
+#include "tools/icy/icy_client.h"
+#include "tools/icy/stream_title.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +8,7 @@
 
 namespace {
 
-// Everything a parser handed back.
+// Everything a response handed back.
 struct Seen {
   std::string audio;
   std::vector<std::string> titles;
@@ -30,7 +31,7 @@ std::string audioOf(std::size_t from, std::size_t n) {
 
 Seen parse(const std::vector<std::string>& headerLines, const std::string& body, std::size_t chunk,
            bool finish = true) {
-  icy::Parser p;
+  icy::Response p;
   Seen s;
   p.onHeaders = [&s](const icy::StreamInfo& i) {
     ++s.headerCalls;
@@ -60,7 +61,7 @@ std::string framedBody() {
          metaBlock("StreamTitle='" + kLongest + "';") + a.substr(64, 16);
 }
 
-TEST(IcyParser, HeadersInTheTransportOrInTheBodyFrameAudioAndTitlesWhateverTheChunking) {
+TEST(IcyResponse, HeadersInTheTransportOrInTheBodyFrameAudioAndTitlesWhateverTheChunking) {
   const std::vector<std::string> http = {
       "HTTP/1.0 200 OK\r\n", "Content-Type: Audio/MPEG; charset=x\r\n", "icy-name: Test FM\r\n",
       "icy-genre: Rock\r\n", "icy-br: 128,128\r\n", "ICY-METAINT: 16\r\n", "\r\n"};
@@ -97,7 +98,7 @@ TEST(IcyParser, HeadersInTheTransportOrInTheBodyFrameAudioAndTitlesWhateverTheCh
   EXPECT_EQ(r.audio, "abc");
 }
 
-TEST(IcyParser, WithoutMetaintEverythingIsAudio) {
+TEST(IcyResponse, WithoutMetaintEverythingIsAudio) {
   // Even bytes that look like a metadata block are not taken out.
   const std::string body = audioOf(0, 40) + metaBlock("StreamTitle='X';");
   const Seen s = parse({"HTTP/1.1 200 OK", "Content-Type: audio/mpeg", ""}, body, 7);
@@ -116,7 +117,7 @@ TEST(IcyParser, WithoutMetaintEverythingIsAudio) {
   }
 }
 
-TEST(IcyParser, RepeatedOddAndBrokenTitlesAndHeaderBlocks) {
+TEST(IcyResponse, RepeatedOddAndBrokenTitlesAndHeaderBlocks) {
   const std::string a = audioOf(0, 8);
   std::string body;
   // The same title again is no change; quotes and semicolons stay; a block
@@ -129,13 +130,14 @@ TEST(IcyParser, RepeatedOddAndBrokenTitlesAndHeaderBlocks) {
   EXPECT_EQ(s.audio, a + a + a + a + a + a);
   const std::pair<std::string, std::string> titles[] = {
       {"StreamTitle='Unended", "Unended"}, {std::string("StreamTitle='Padded';\0\0\0", 24), "Padded"},
-      {"StreamTitle='It';s';", "It';s"}, {"StreamTitle='", ""}};
-  for (const auto& [block, title] : titles) EXPECT_EQ(icy::streamTitleOf(block), title);
+      {"StreamTitle='It';s';", "It';s"}, {"StreamTitle='", ""}, {"StreamTitle='A';b='x';", "A"},
+      {"StreamUrl='u';", "(none)"}};
+  for (const auto& [block, title] : titles) EXPECT_EQ(icy::streamTitleOf(block).value_or("(none)"), title);
 
   // An in-body header block that never ends (seen before the body ends),
   // or ends with the body, is malformed, not audio; a refusal in the old form carries its status.
-  const Seen endless = parse({}, "ICY 200 OK\r\n" + std::string(icy::Parser::kMaxHeaderBlock + 10, 'x'), 100000,
-                            false);
+  const std::string endlessBlock(icy::ResponseHeaders::kMaxHeaderBlock + 10, 'x');
+  const Seen endless = parse({}, "ICY 200 OK\r\n" + endlessBlock, 100000, false);
   EXPECT_TRUE(endless.malformed);
   EXPECT_TRUE(endless.audio.empty());
   EXPECT_TRUE(parse({}, "ICY 200 OK\r\nicy-name: x", 100).malformed);
