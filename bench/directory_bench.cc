@@ -9,7 +9,7 @@
 #include <string>
 
 #include "directory/station_list.h"
-#include "directory/station_list_box.h"
+#include "ui/station_list_box.h"
 
 namespace {
 

@@ -1,14 +1,17 @@
 #include "directory/directory_download.h"
 
-#include "plugin/directory_host.h"
-#include "plugin/fixed_paths.h"
-#include "plugin/fs_root.h"
-#include "plugin/shell.h"
+#include "base/directory_host.h"
+#include "base/fixed_paths.h"
+#include "base/fs_root.h"
+#include "base/read_bounds.h"
+#include "base/shell.h"
 
 namespace oruvel {
 
-std::string wgetToStdout(const std::string& url) {
-  return std::string("wget ") + kWgetBounds + " -O - " + shellQuote(url);
+std::string boundedDownload(const std::string& url, std::size_t maxBytes) {
+  // KILL: wget holds nothing that needs tidying, and nothing may outlast the bound.
+  return "timeout -s KILL " + std::to_string(bounds::kDownloadSeconds) + " wget -T 10 -t 2 -O - " +
+         shellQuote(url) + " | head -c " + std::to_string(maxBytes);
 }
 
 std::string directoryPageUrl(std::string_view genre) {
@@ -16,7 +19,11 @@ std::string directoryPageUrl(std::string_view genre) {
 }
 
 std::string directoryPageCommand(std::string_view genre) {
-  return wgetToStdout(directoryPageUrl(genre)) + " >" + shellQuote(rootedPath(paths::kLumoNet));
+  return boundedDownload(directoryPageUrl(genre), bounds::kPageBytes);
+}
+
+void downloadDirectoryPage(std::string_view genre) {
+  runShellInto(directoryPageCommand(genre), rootedPath(paths::kLumoNet));
 }
 
 }  // namespace oruvel

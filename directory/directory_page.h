@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "plugin/fixed_text.h"
+#include "base/fixed_text.h"
 
 namespace oruvel {
 

@@ -5,7 +5,8 @@
 
 #include <cerrno>
 
-#include "plugin/directory_host.h"
+#include "directory/line_values.h"
+#include "base/directory_host.h"
 
 namespace oruvel {
 
@@ -18,6 +19,25 @@ std::string favouriteRecord(std::string_view name, std::string_view id) {
   record.append("url=").append("\"").append(tuneInPrefix()).append(id);
   record.append("&amp;filename=playlist.pls").append("\"/>\n");
   return record;
+}
+
+bool favouriteReadsBack(std::string_view name, std::string_view id) {
+  if (id.find_first_of("&\"") != std::string_view::npos) return false;
+  const std::string record = favouriteRecord(name, id);
+  // The reader's pieces: at most 511 bytes (its 512-byte line buffer), each
+  // ending after a newline at the latest. The first holds "name="; the one
+  // after it gives the id when it holds "url=".
+  std::string_view rest = record;
+  auto nextPiece = [&rest] {
+    std::string_view piece = rest.substr(0, 511);
+    std::size_t newline = piece.find('\n');
+    if (newline != std::string_view::npos) piece = piece.substr(0, newline + 1);
+    rest.remove_prefix(piece.size());
+    return piece;
+  };
+  nextPiece();
+  const std::string_view urlLine = nextPiece();
+  return lineHas(urlLine, "url=") && ampersandValue(urlLine, "id=").text == id;
 }
 
 bool appendFavourite(std::FILE* file, std::string_view name, std::string_view id) {

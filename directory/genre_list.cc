@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "directory/node_list.h"
-#include "plugin/fixed_text.h"
+#include "base/fixed_text.h"
+#include "base/read_bounds.h"
+#include "base/regular_file.h"
 
 GenreNode* genre_anker = nullptr;
 GenreNode* genre_ende = nullptr;
@@ -37,7 +39,7 @@ bool genreNameInLine(std::string_view line, std::string_view& name) {
 
 bool readGenreList(const char* path, const std::function<void(const char*, int)>& onEntry) {
   AnzahlGenreElemente = 0;
-  std::FILE* file = std::fopen(path, "r+");
+  std::FILE* file = openRegularFile(path, "r+");
   if (!file) return false;
 
   genre_anker = genre_ende = nullptr;
@@ -50,7 +52,7 @@ bool readGenreList(const char* path, const std::function<void(const char*, int)>
   add(kFavouritesGenre);
   add(kStationsGenre);
 
-  PieceReader reader(file, kGenreLine);
+  PieceReader reader(file, kGenreLine, bounds::kGenreFileBytes);
   std::string_view piece, name;
   while (reader.next(piece))
     if (genreNameInLine(piece, name)) add(name);

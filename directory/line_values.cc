@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstring>
 
-#include "plugin/fixed_text.h"
+#include "base/fixed_text.h"
 
 namespace oruvel {
 

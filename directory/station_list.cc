@@ -7,8 +7,9 @@
 #include "directory/directory_page.h"
 #include "directory/line_values.h"
 #include "directory/node_list.h"
-#include "plugin/fixed_text.h"
-#include "plugin/regular_file.h"
+#include "base/fixed_text.h"
+#include "base/read_bounds.h"
+#include "base/regular_file.h"
 
 StationNode* net_anker = nullptr;
 StationNode* net_ende = nullptr;
@@ -34,9 +35,6 @@ namespace oruvel {
 namespace {
 
 constexpr std::size_t kStationLine = 512;  // the station files' line buffer
-// The download keeps the page within 8 MB; a larger file found in its
-// place is read that far.
-constexpr std::size_t kPageBytes = std::size_t{8} << 20;
 
 // Copies a value into its field, cut at the field's width; a key that
 // does not occur leaves the field empty.
@@ -99,7 +97,7 @@ bool readDirectoryPage(const std::string& path) {
   const bool filtering = filter != "0";
   const long lowest = leadingInteger(filter);
   giveUpList();
-  BlockPieceReader reader(file, kStationLine, kPageBytes);
+  BlockPieceReader reader(file, kStationLine, bounds::kPageBytes);
   std::string_view piece;
   while (reader.next(piece)) {
     const DirectoryKeys keys = directoryKeys(piece);
@@ -120,15 +118,19 @@ bool readLocalStations(const char* path) {
   std::FILE* file = openForUpdate(path);
   if (!file) return failRead();
   giveUpList();
-  PieceReader reader(file, kStationLine);
+  PieceReader reader(file, kStationLine, bounds::kStationFileBytes);
   std::string_view piece;
   while (reader.next(piece)) {
     LineValue name = quotedValue(piece, "name=");
     if (!name.found) continue;
     StationNode* node = newStation();
     setField(node->name, name);
-    // The very next line holds the tune-in address; it is consumed either way.
-    if (reader.next(piece) && lineHas(piece, "url=")) setField(node->id, ampersandValue(piece, "id="));
+    // The very next line holds the tune-in address; it is consumed either
+    // way. A name line that ends the file gives its own.
+    if (lineHas(piece, "url=")) setField(node->id, ampersandValue(piece, "id="));
+    if (!reader.next(piece)) break;
+    node->id[0] = '\0';
+    if (lineHas(piece, "url=")) setField(node->id, ampersandValue(piece, "id="));
   }
   std::fclose(file);
   return finishRead();

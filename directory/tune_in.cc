@@ -3,12 +3,14 @@
 #include <cstdio>
 
 #include "directory/directory_download.h"
-#include "plugin/config.h"
-#include "plugin/directory_host.h"
-#include "plugin/fixed_paths.h"
-#include "plugin/fixed_text.h"
-#include "plugin/fs_root.h"
-#include "plugin/shell.h"
+#include "base/config.h"
+#include "base/directory_host.h"
+#include "base/fixed_paths.h"
+#include "base/fixed_text.h"
+#include "base/fs_root.h"
+#include "base/read_bounds.h"
+#include "base/regular_file.h"
+#include "base/shell.h"
 
 char playlist_string[256];
 char play_stream[256];
@@ -17,7 +19,7 @@ int playlistread_error = 0;
 int item_eintrag = 1;
 
 int OpenPlayList() {
-  std::FILE* file = std::fopen(oruvel::rootedPath(oruvel::paths::kLumoList).c_str(), "r+");
+  std::FILE* file = oruvel::openRegularFile(oruvel::rootedPath(oruvel::paths::kLumoList).c_str(), "r+");
   if (!file) return 1;
   // Read more than fits, so a longer line is told apart from one that fits.
   oruvel::PieceReader reader(file, 2 * sizeof playlist_string);
@@ -38,9 +40,10 @@ std::string playlistUrl(std::string_view id) {
 }
 
 std::string playlistCommand(std::string_view id) {
-  return wgetToStdout(playlistUrl(id)) + " |grep File|sed 's/^.*http/http/' > " +
-         shellQuote(rootedPath(paths::kLumoList));
+  return boundedDownload(playlistUrl(id), bounds::kPlaylistBytes) + " |grep File|sed 's/^.*http/http/'";
 }
+
+void downloadPlaylist(std::string_view id) { runShellInto(playlistCommand(id), rootedPath(paths::kLumoList)); }
 
 int resolveStreamStrings() {
   ripp_stream[0] = '\0';

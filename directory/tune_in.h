@@ -23,9 +23,13 @@ inline constexpr std::string_view kStreamPrefix = "4096:0:0:0:0:0:0:0:0:0:";
 // "http://HOST/sbin/tunein-station.pls?id=" and the percent-encoded id.
 std::string playlistUrl(std::string_view id);
 
-// The pipeline that fetches the station's playlist and keeps the URLs of
-// its File lines in /tmp/lumolist.m3u (under the root).
+// The pipeline that fetches the station's playlist (at most
+// bounds::kPlaylistBytes of it) and writes the URLs of its File lines to
+// standard output.
 std::string playlistCommand(std::string_view id);
+
+// Runs it into /tmp/lumolist.m3u (under the root).
+void downloadPlaylist(std::string_view id);
 
 // After the pipeline ran: clears playlist_string and ripp_stream, reads
 // the playlist, and on success builds play_stream and ripp_stream from the

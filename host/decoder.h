@@ -1,6 +1,4 @@
 #pragma once
-#include <string>
-
 #include "host/host_api.h"
 
 struct decoderParameters {
@@ -21,9 +19,8 @@ class HOST_API Decoder {
   // Shows the file as the still picture: 0 when it could be read, -1 not.
   static int displayIFrameFromFile(const char* path);
 
-  // What the host holds: the block as last applied, how often Set() ran,
-  // the last still picture asked for.
-  static decoderParameters applied();
-  static int setCount();
-  static std::string lastStillPicture();
+ private:
+  friend class HostInspection;  // host/inspection.h reads them back
+  static decoderParameters applied_;
+  static int sets_;
 };

@@ -53,28 +53,10 @@ class HOST_API eApplication {
   ~eApplication();
 
   void setClock(eClock* clock);  // not owned; null: the real clock
-  eClock& clock();
   std::int64_t now();
   void setFrontend(eFrontend* frontend);  // not owned
   eFrontend* frontend() const { return frontend_; }
 
-  // Runs event loops: poll the front end and fire due timers until `done`.
-  template <class Done>
-  void loopUntil(Done done) {
-    while (!done()) {
-      processTimers();
-      if (done()) break;
-      if (frontend_)
-        frontend_->poll();
-      else
-        idle();
-      processTimers();
-    }
-  }
-  // Without a front end only timers can end a loop: waits for the next
-  // one; with none left the running window is closed with -1 rather than
-  // waiting for ever.
-  void idle();
   // Fires every timer that is due now, in order of expiry.
   void processTimers();
   // Lets ms pass, firing timers at their due times: a virtual clock is
@@ -92,7 +74,31 @@ class HOST_API eApplication {
   // The innermost window in its modal run.
   eWidget* runningWindow() const;
 
-  // Internal bookkeeping used by widgets and timers.
+ private:
+  // The bookkeeping of widgets and timers, which tell the application
+  // about themselves.
+  friend class eWidget;
+  friend class eTimer;
+  eClock& clock();
+  // Runs an event loop: polls the front end and fires due timers until
+  // `done`.
+  template <class Done>
+  void loopUntil(Done done) {
+    while (!done()) {
+      processTimers();
+      if (done()) break;
+      if (frontend_)
+        frontend_->poll();
+      else
+        idle();
+      processTimers();
+    }
+  }
+  // Without a front end only timers can end a loop: waits for the next
+  // one; with none left the running window is closed with -1 rather than
+  // waiting for ever.
+  void idle();
+  eTimer* nextDueTimer(std::int64_t notAfter) const;
   void registerTimer(eTimer* timer);
   void unregisterTimer(eTimer* timer);
   void windowShown(eWidget* window);
@@ -102,22 +108,19 @@ class HOST_API eApplication {
   void changed(eWidget* widget);
   void widgetDestroyed(eWidget* widget);
 
- private:
-  eTimer* nextDueTimer(std::int64_t notAfter) const;
-
   eClock* clock_ = nullptr;
   eFrontend* frontend_ = nullptr;
   std::vector<eTimer*> timers_;
   std::vector<eWidget*> windows_;
   std::vector<eWidget*> running_;
   std::uint64_t timerStarts_ = 0;
-  friend class eTimer;
 };
 
 // The one application object of the process.
 extern HOST_API eApplication* eApp;
 
 // A timer on the application's loop; `timeout` fires on the GUI thread.
+// Deleting a timer stops it, running or not.
 class HOST_API eTimer {
  public:
   explicit eTimer(eApplication* application = eApp);
@@ -129,20 +132,18 @@ class HOST_API eTimer {
   void start(long ms, bool singleShot = true);
   void stop();
   bool isActive() const { return active_; }
-  std::int64_t dueAt() const { return due_; }
-  long interval() const { return interval_; }
 
   SigC::Signal0<void> timeout;
 
-  // Internal: called by the application when due.
+ private:
+  friend class eApplication;
+  // Called by the application when due.
   void fire();
 
- private:
   eApplication* app_;
   bool active_ = false;
   bool singleShot_ = true;
   long interval_ = 0;
   std::int64_t due_ = 0;
   std::uint64_t order_ = 0;  // ties between equal due times: start order
-  friend class eApplication;
 };

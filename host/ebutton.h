@@ -11,7 +11,6 @@ class HOST_API eButton : public eLabel {
   void setShortcutPixmap(const eString& colour);
   const eString& getShortcut() const { return shortcut_; }
   const eString& getShortcutPixmap() const { return shortcutPixmap_; }
-  eLabel* getDescription() const { return description_; }
   const char* className() const override { return "eButton"; }
   bool keyDown(eKey key) override;
 
@@ -19,5 +18,4 @@ class HOST_API eButton : public eLabel {
 
  private:
   eString shortcut_, shortcutPixmap_;
-  eLabel* description_;
 };

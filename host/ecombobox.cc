@@ -62,3 +62,9 @@ bool eComboBox::keyDown(eKey key) {
       return true;
   }
 }
+
+// An entry made on a combo box goes into the combo box's own list.
+eListBoxEntryText::eListBoxEntryText(eComboBox* combo, const char* text, void* key, int align,
+                                     const eString& helpText, int keyType)
+    : eListBoxEntryText(combo ? combo->getListBox() : nullptr, text, key, align, helpText,
+                        keyType) {}

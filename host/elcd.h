@@ -9,13 +9,9 @@ class HOST_API eLCD {
  public:
   void lock();
   void unlock();
-  bool isLocked() const { return locked_ > 0; }
-  int lockCount() const { return locked_; }
-  // How often each was called, for the desktop host's checks.
-  int lockCalls() const { return lockCalls_; }
-  int unlockCalls() const { return unlockCalls_; }
 
  private:
+  friend class HostInspection;  // host/inspection.h reads it back
   int locked_ = 1;
   int lockCalls_ = 0, unlockCalls_ = 0;
 };

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "host/ecombobox.h"
-
 namespace {
 constexpr int kEntryHeight = 20;
 }
@@ -18,17 +16,15 @@ eListBoxEntry::~eListBoxEntry() {
 
 eListBoxEntryText::eListBoxEntryText(eListBox<eListBoxEntryText>* list, const char* text,
                                      void* key, int align, const eString& helpText, int keyType)
-    : eListBoxEntry(list), text_(text), key_(key), helpText_(helpText) {
+    : eListBoxEntry(list), text_(text), key_(key) {
+  // Alignment, the entry's help text and the key's type are the receiver's
+  // drawing matters; this host shows every entry the same way.
   (void)align;
+  (void)helpText;
   (void)keyType;
   // The list is told once the text is set, so it draws the whole entry.
   if (getListBox()) getListBox()->entryChanged();
 }
-
-eListBoxEntryText::eListBoxEntryText(eComboBox* combo, const char* text, void* key, int align,
-                                     const eString& helpText, int keyType)
-    : eListBoxEntryText(combo ? combo->getListBox() : nullptr, text, key, align, helpText,
-                        keyType) {}
 
 int eListBoxEntryText::getEntryHeight() { return kEntryHeight; }
 

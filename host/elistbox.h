@@ -33,13 +33,11 @@ class HOST_API eListBoxEntryText : public eListBoxEntry {
                     int align = 0, const eString& helpText = eString(), int keyType = 0);
   const eString& getText() const { return text_; }
   void* getKey() const { return key_; }
-  const eString& getHelpText() const { return helpText_; }
   static int getEntryHeight();
 
  private:
   eString text_;
   void* key_;
-  eString helpText_;
 };
 
 // The list itself: entries in order, a highlighted one, a visible window
@@ -61,24 +59,23 @@ class HOST_API eListBoxBase : public eDecoWidget {
   void setCurrentIndex(int index, bool sendSignal = true);
   int getTopIndex() const { return top_; }
   int visibleRows() const;
-  int getItemHeight() const { return itemHeight_; }
-  bool inAtomic() const { return atomic_ > 0; }
   const char* className() const override { return "eListBox"; }
   bool keyDown(eKey key) override;
 
   // The entry's row, or -1 when it is not in this list.
   int indexOf(const eListBoxEntry* entry) const;
 
-  // Internal: entries append and remove themselves.
-  void appendEntry(eListBoxEntry* entry);
-  void removeEntry(eListBoxEntry* entry);
-  void entryChanged();
-
  protected:
   virtual void emitChosen(eListBoxEntry* entry) = 0;
   virtual void emitHighlighted(eListBoxEntry* entry) = 0;
 
  private:
+  // Entries append and remove themselves, and tell when they are whole.
+  friend class eListBoxEntry;
+  friend class eListBoxEntryText;
+  void appendEntry(eListBoxEntry* entry);
+  void removeEntry(eListBoxEntry* entry);
+  void entryChanged();
   void clearEntries();
   void keepCurrentVisible();
 

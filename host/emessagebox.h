@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "host/ebutton.h"
+#include "host/ewindow.h"
 
 class eTimer;
 
@@ -29,11 +30,9 @@ class HOST_API eMessageBox : public eWindow {
   ~eMessageBox() override;
   const eString& getMessage() const { return message_; }
   int getFlags() const { return flags_; }
-  int getDefaultButton() const { return default_; }
   // Button values in display order, and their labels.
   std::vector<int> buttons() const;
   static const char* buttonLabel(int value);
-  int getTimeout() const { return timeout_; }
   // The value the box closes with when nobody chooses (the button the
   // highlight starts on) and when it is left with exit.
   int defaultValue() const;

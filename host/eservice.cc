@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <tuple>
 
+#include "host/player_backend.h"
 #include "host/transcript.h"
 
 namespace {
@@ -65,10 +66,6 @@ bool eServiceReference::operator==(const eServiceReference& other) const {
   return fields(*this) == fields(other);
 }
 
-bool eServiceReference::operator<(const eServiceReference& other) const {
-  return fields(*this) < fields(other);
-}
-
 bool eServiceReference::Parental_Compare::operator()(const eServiceReference& a,
                                                      const eServiceReference& b) const {
   auto key = [](const eServiceReference& r) {
@@ -96,11 +93,6 @@ eServiceInterface* eServiceInterface::getInstance() {
   return instance;
 }
 
-void eServiceInterface::setCurrent(const eServiceReference& ref, eServiceHandler* handler) {
-  current_ = ref;
-  handler_ = handler;
-}
-
 eDVB* eDVB::getInstance() {
   static eDVB* instance = new eDVB;
   return instance;
@@ -118,7 +110,6 @@ eZapMain* eZapMain::getInstance() {
 void eZapMain::playService(const eServiceReference& ref, int mode) {
   host_transcript::line("playService " + host_transcript::quoted(ref2string(ref)) +
                         " mode=" + std::to_string(mode));
-  ++playRequests_;
   // A reference that does not parse names nothing to play; what plays goes on.
   if (!ref.valid()) return;
   eServiceHandler* handler = nullptr;
@@ -126,16 +117,7 @@ void eZapMain::playService(const eServiceReference& ref, int mode) {
     player_->stop();
     handler = player_->play(ref);
   }
-  eServiceInterface::getInstance()->setCurrent(ref, handler);
-}
-
-eServiceHandler* eFixedInfoPlayer::play(const eServiceReference& ref) {
-  (void)ref;
-  return this;
-}
-
-eString eFixedInfoPlayer::getInfo(int id) {
-  if (id == 1) return title_;
-  if (id == 2) return title2_;
-  return eString();
+  eServiceInterface* services = eServiceInterface::getInstance();
+  services->current_ = ref;
+  services->handler_ = handler;
 }

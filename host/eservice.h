@@ -24,7 +24,6 @@ class HOST_API eServiceReference {
   eString toString() const;
   bool operator==(const eServiceReference& other) const;
   bool operator!=(const eServiceReference& other) const { return !(*this == other); }
-  bool operator<(const eServiceReference& other) const;
 
   // Orders references for the parental lock (type and data, path ignored
   // for TV services).
@@ -53,10 +52,9 @@ class HOST_API eServiceInterface {
   eServiceHandler* getService() const { return handler_; }
   const eServiceReference& getCurrentService() const { return current_; }
 
-  // Host side: what the player set up.
-  void setCurrent(const eServiceReference& ref, eServiceHandler* handler);
-
  private:
+  friend class eZapMain;
+  friend class HostInspection;  // host/inspection.h sets the service up
   eServiceReference current_;
   eServiceHandler* handler_ = nullptr;
 };
@@ -66,55 +64,23 @@ class HOST_API eDVB {
   static eDVB* getInstance();
   // The service interface, or null when the host has none.
   eServiceInterface* getServiceAPI();
-  // Host side: take the service interface away (tests of the empty path).
-  void setServiceAPIAvailable(bool available) { available_ = available; }
 
  private:
+  friend class HostInspection;
   bool available_ = true;
 };
 
-// The player behind playService: the desktop host's real player, or the
-// headless one that only records what it was asked.
-class HOST_API ePlayerBackend {
- public:
-  virtual ~ePlayerBackend();
-  // Starts playing ref (stopping what played before); returns the handler
-  // that answers the info queries, or null.
-  virtual eServiceHandler* play(const eServiceReference& ref) = 0;
-  virtual void stop() = 0;
-};
+class ePlayerBackend;
 
 // The host's player. playService makes the reference the current service
-// of eServiceInterface with the handler the player backend returns; a
+// with the handler of whatever plays it (host/player_backend.h); a
 // reference that does not parse leaves the current service as it was.
 class HOST_API eZapMain {
  public:
   static eZapMain* getInstance();
   void playService(const eServiceReference& ref, int mode);
-  void setPlayer(ePlayerBackend* player) { player_ = player; }  // not owned
-  ePlayerBackend* getPlayer() const { return player_; }
-  int playRequests() const { return playRequests_; }
 
  private:
-  ePlayerBackend* player_ = nullptr;
-  int playRequests_ = 0;
-};
-
-// A player that plays nothing: its handler answers the info queries with
-// two fixed texts (id 1 the title, id 2 the second text, others empty).
-class HOST_API eFixedInfoPlayer : public ePlayerBackend, private eServiceHandler {
- public:
-  eFixedInfoPlayer(eString title = eString(), eString title2 = eString())
-      : title_(std::move(title)), title2_(std::move(title2)) {}
-  void setTitles(eString title, eString title2) {
-    title_ = std::move(title);
-    title2_ = std::move(title2);
-  }
-  eServiceHandler* play(const eServiceReference& ref) override;
-  void stop() override {}
-  eServiceHandler* handler() { return this; }
-
- private:
-  eString getInfo(int id) override;
-  eString title_, title2_;
+  friend class HostInspection;
+  ePlayerBackend* player_ = nullptr;  // not owned
 };

@@ -2,7 +2,9 @@
 
 eTextInputField::eTextInputField(eWidget* parent, eLabel* description, eWidget* helpWidget,
                                  const char* deco)
-    : eButton(parent, description, 1, deco), helpWidget_(helpWidget) {}
+    : eButton(parent, description, 1, deco) {
+  (void)helpWidget;  // the status bar shows the help of whatever has the focus
+}
 
 void eTextInputField::setMaxChars(int count) { maxChars_ = count > 0 ? count : 0; }
 

@@ -25,7 +25,6 @@ class HOST_API eTextInputField : public eButton {
   bool typeChar(char c);
   // Whether the field takes this character at all (length aside).
   bool accepts(char c) const;
-  eWidget* getHelpWidget() const { return helpWidget_; }
   const char* className() const override { return "eTextInputField"; }
   bool keyDown(eKey key) override;
 
@@ -35,7 +34,6 @@ class HOST_API eTextInputField : public eButton {
  private:
   void setEditing(bool editing);
 
-  eWidget* helpWidget_;
   int maxChars_ = 0;  // 0: no limit
   eString useable_;
   bool editing_ = false;

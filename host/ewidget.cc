@@ -2,13 +2,9 @@
 
 #include <algorithm>
 
-#include "host/ebutton.h"
 #include "host/eapplication.h"
 
 namespace {
-// The title bar above a window's client area.
-constexpr int kTitleHeight = 30;
-
 bool isWithin(const eWidget* widget, const eWidget* ancestor) {
   for (const eWidget* w = widget; w; w = w->getParent())
     if (w == ancestor) return true;
@@ -187,59 +183,4 @@ eDecoWidget::eDecoWidget(eWidget* parent, int takeFocus, const char* decoName)
 void eDecoWidget::loadDeco() {
   decoLoaded_ = true;
   invalidate();
-}
-
-eWindow::eWindow(int style) : eWidget(nullptr, 0), style_(style) {}
-
-eWindow::~eWindow() = default;
-
-void eWindow::cmove(const ePoint& position) {
-  clientPos_ = position;
-  move(ePoint(position.x, position.y - kTitleHeight));
-}
-
-void eWindow::cresize(const eSize& size) {
-  clientSize_ = size;
-  resize(eSize(size.width, size.height + kTitleHeight));
-}
-
-namespace {
-const char* colourOf(eKey key) {
-  switch (key) {
-    case eKey::red: return "red";
-    case eKey::green: return "green";
-    case eKey::yellow: return "yellow";
-    case eKey::blue: return "blue";
-    default: return nullptr;
-  }
-}
-}  // namespace
-
-bool eWindow::keyDown(eKey key) {
-  switch (key) {
-    case eKey::up:
-    case eKey::left:
-      return focusNext(true);
-    case eKey::down:
-    case eKey::right:
-      return focusNext(false);
-    case eKey::exit:
-      close(0);
-      return true;
-    default:
-      break;
-  }
-  if (const char* colour = colourOf(key)) {
-    std::vector<eWidget*> all;
-    collect(all);
-    for (eWidget* w : all) {
-      auto* button = dynamic_cast<eButton*>(w);
-      if (button && button->getShortcut() == colour &&
-          button->isShownItselfAll(this)) {
-        SigC::emitGuarded(button->selected);
-        return true;
-      }
-    }
-  }
-  return false;
 }

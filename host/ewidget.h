@@ -1,7 +1,7 @@
 #pragma once
-// Widgets, windows and their geometry. A child widget is created with
-// `new` and its parent; the parent deletes its children when it goes.
-// Top-level windows (no parent) belong to whoever made them.
+// Widgets and their geometry. A child widget is created with `new` and
+// its parent; the parent deletes its children when it goes. Top-level
+// windows (no parent) belong to whoever made them.
 #include <memory>
 #include <vector>
 
@@ -46,8 +46,8 @@ class HOST_API eWidget : public virtual SigC::Object {
   const eString& getHelpText() const { return helpText_; }
   void setName(const char* name);
   const eString& getName() const { return name_; }
-  void setHelpID(int id) { helpId_ = id; }
-  int getHelpID() const { return helpId_; }
+  // The receiver's help system's page; this host has no help pages.
+  void setHelpID(int id) { (void)id; }
 
   void show();
   void hide();
@@ -112,7 +112,6 @@ class HOST_API eWidget : public virtual SigC::Object {
   ePoint position_;
   eSize size_;
   eString text_, helpText_, name_;
-  int helpId_ = 0;
   bool visible_;  // children start shown, windows hidden
   bool executing_ = false;
   bool closed_ = false;
@@ -133,26 +132,4 @@ class HOST_API eDecoWidget : public eWidget {
  private:
   eString deco_;
   bool decoLoaded_ = false;
-};
-
-// A top-level window with a title, placed by its client area.
-class HOST_API eWindow : public eWidget {
- public:
-  explicit eWindow(int style = 0);
-  ~eWindow() override;
-  // Client area position and size (the title bar lies above it).
-  void cmove(const ePoint& position);
-  void cresize(const eSize& size);
-  ePoint getClientPosition() const { return clientPos_; }
-  eSize getClientSize() const { return clientSize_; }
-  int getStyle() const { return style_; }
-  const char* className() const override { return "eWindow"; }
-  // Window keys: focus moves with the arrows, colour keys reach the button
-  // that carries that shortcut, exit closes the window with 0.
-  bool keyDown(eKey key) override;
-
- private:
-  int style_;
-  ePoint clientPos_;
-  eSize clientSize_;
 };

@@ -16,3 +16,4 @@
 #include "host/estring.h"
 #include "host/etextinputfield.h"
 #include "host/ewidget.h"
+#include "host/ewindow.h"

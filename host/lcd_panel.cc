@@ -1,6 +1,7 @@
 #include "host/lcd_panel.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,8 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+
+#include "host/lcd_device.h"
 
 namespace {
 
@@ -31,12 +34,79 @@ PanelState& state() {
   return *s;
 }
 
-// Read without the lock on every write of the process: most writes are
-// not to the panel, and a signal handler's write must not wait for a lock
-// that the interrupted code holds.
+// Read without the lock on each device call, to tell the panel's node
+// from any other descriptor.
 std::atomic<bool> g_installed{false};
 std::atomic<std::uint64_t> g_device{0};
 std::atomic<std::uint64_t> g_inode{0};
+
+bool framePixel(const LcdPanel::Frame& frame, int x, int y) {
+  if (x < 0 || x >= LcdPanel::kColumns || y < 0 || y >= LcdPanel::kRows) return false;
+  return (frame[(y / 8) * LcdPanel::kColumns + x] >> (y % 8)) & 1;
+}
+
+bool isPanelDescriptor(int fd) {
+  if (!g_installed.load(std::memory_order_relaxed) || fd < 0) return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return false;
+  return static_cast<std::uint64_t>(st.st_ino) == g_inode.load() &&
+         static_cast<std::uint64_t>(st.st_dev) == g_device.load() && g_installed.load();
+}
+
+int answerRequest(unsigned long request, const void* argument) {
+  PanelState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (request == kClearRequest) {
+    ++s.stats.clearRequests;
+    s.picture.fill(0);
+    return 0;
+  }
+  if (request == kModeRequest) {
+    if (!argument) {
+      errno = EFAULT;
+      return -1;
+    }
+    int mode;
+    std::memcpy(&mode, argument, sizeof mode);
+    if (mode == kGraphicMode) ++s.stats.graphicRequests;
+    else ++s.stats.otherRequests;
+    return 0;
+  }
+  ++s.stats.otherRequests;
+  errno = ENOTTY;
+  return -1;
+}
+
+ssize_t takeWrite(int fd, const void* data, std::size_t size) {
+  PanelState& s = state();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (size != static_cast<std::size_t>(LcdPanel::kFrameBytes)) {
+    // The driver replaces the whole picture per write; anything else is
+    // counted and leaves the picture as it was.
+    ++s.stats.partialWrites;
+    return static_cast<ssize_t>(size);
+  }
+  std::memcpy(s.picture.data(), data, LcdPanel::kFrameBytes);
+  ++s.stats.frames;
+  // Keep the node's content the current picture, as a device would show it.
+  if (::pwrite(fd, data, size, 0) < 0) {
+    // The picture in memory is what counts; the copy in the file is a courtesy.
+  }
+  return static_cast<ssize_t>(size);
+}
+
+// The panel as the host's LCD device: its node answered here, every other
+// descriptor handed to the system.
+const eLCDDeviceCalls kPanelCalls = {
+    [](const char* path, int flags) { return ::open(path, flags); },
+    [](int fd, unsigned long request, void* argument) {
+      return isPanelDescriptor(fd) ? answerRequest(request, argument) : ::ioctl(fd, request, argument);
+    },
+    [](int fd, const void* data, std::size_t size) {
+      return isPanelDescriptor(fd) ? takeWrite(fd, data, size) : ::write(fd, data, size);
+    },
+    [](int fd) { return ::close(fd); },
+};
 
 }  // namespace
 
@@ -62,6 +132,7 @@ bool LcdPanel::install(const std::string& root) {
   g_inode.store(static_cast<std::uint64_t>(st.st_ino));
   s.stats = Stats();
   g_installed.store(true);
+  eLCDDeviceInstall(&kPanelCalls);
   return true;
 }
 
@@ -69,6 +140,7 @@ void LcdPanel::uninstall() {
   PanelState& s = state();
   std::lock_guard<std::mutex> lock(s.mutex);
   if (!g_installed.exchange(false)) return;
+  eLCDDeviceInstall(nullptr);
   ::unlink(s.node.c_str());
   s.node.clear();
 }
@@ -86,15 +158,6 @@ LcdPanel::Stats LcdPanel::stats() {
   std::lock_guard<std::mutex> lock(s.mutex);
   return s.stats;
 }
-
-namespace {
-
-bool framePixel(const LcdPanel::Frame& frame, int x, int y) {
-  if (x < 0 || x >= LcdPanel::kColumns || y < 0 || y >= LcdPanel::kRows) return false;
-  return (frame[(y / 8) * LcdPanel::kColumns + x] >> (y % 8)) & 1;
-}
-
-}  // namespace
 
 bool LcdPanel::pixel(int x, int y) { return framePixel(picture(), x, y); }
 
@@ -116,54 +179,4 @@ bool LcdPanel::writePbm(const std::string& path) {
   }
   const bool ok = !std::ferror(out);
   return std::fclose(out) == 0 && ok;
-}
-
-bool LcdPanel::isPanelDescriptor(int fd) {
-  if (!g_installed.load(std::memory_order_relaxed) || fd < 0) return false;
-  struct stat st;
-  if (::fstat(fd, &st) != 0) return false;
-  return static_cast<std::uint64_t>(st.st_ino) == g_inode.load() &&
-         static_cast<std::uint64_t>(st.st_dev) == g_device.load() && g_installed.load();
-}
-
-int LcdPanel::answerRequest(unsigned long request, const void* argument) {
-  PanelState& s = state();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  if (request == kClearRequest) {
-    ++s.stats.clearRequests;
-    s.picture.fill(0);
-    return 0;
-  }
-  if (request == kModeRequest) {
-    if (!argument) {
-      errno = EFAULT;
-      return -1;
-    }
-    int mode;
-    std::memcpy(&mode, argument, sizeof mode);
-    if (mode == kGraphicMode) ++s.stats.graphicRequests;
-    else ++s.stats.otherRequests;
-    return 0;
-  }
-  ++s.stats.otherRequests;
-  errno = ENOTTY;
-  return -1;
-}
-
-long LcdPanel::takeWrite(int fd, const void* data, std::size_t size) {
-  PanelState& s = state();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  if (size != static_cast<std::size_t>(kFrameBytes)) {
-    // The driver replaces the whole picture per write; anything else is
-    // counted and leaves the picture as it was.
-    ++s.stats.partialWrites;
-    return static_cast<long>(size);
-  }
-  std::memcpy(s.picture.data(), data, kFrameBytes);
-  ++s.stats.frames;
-  // Keep the node's content the current picture, as a device would show it.
-  if (::pwrite(fd, data, size, 0) < 0) {
-    // The picture in memory is what counts; the copy in the file is a courtesy.
-  }
-  return static_cast<long>(size);
 }

@@ -4,12 +4,12 @@
 // and writes 960-byte pictures (8 pages of 120 columns); the panel accepts
 // the requests and keeps the last full picture.
 //
-// The device node is a plain file that the panel recognises by its inode:
-// this library answers ioctl and write on it itself (lcd_device_calls.cc)
-// and passes every other descriptor on to the kernel. The file also holds
-// the last full picture, so another process can look at it.
+// The device node is a plain file. While installed, the panel is the
+// host's LCD device calls (host/lcd_device.h): it answers ioctl and write
+// on a descriptor of that node (known by its inode) and hands every other
+// descriptor to the system. The file also holds the last full picture, so
+// another process can look at it.
 #include <array>
-#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -30,11 +30,12 @@ class HOST_API LcdPanel {
     int partialWrites = 0;      // writes of any other size
   };
 
-  // Creates the device node under root (root + "/dev/dbox/lcd0") and starts
-  // taking pictures from it. Call before the plug-in is loaded. Refuses an
-  // empty root: the machine's own /dev is never touched.
+  // Creates the device node under root (root + "/dev/dbox/lcd0"), installs
+  // the panel as the LCD device calls and starts taking pictures. Call
+  // before the plug-in is loaded. Refuses an empty root: the machine's own
+  // /dev is never touched.
   static bool install(const std::string& root);
-  // Stops answering for the device and removes its node.
+  // Gives the device calls back to the system and removes the node.
   static void uninstall();
   static bool installed();
 
@@ -45,10 +46,4 @@ class HOST_API LcdPanel {
   // Writes the panel as a plain PBM of 132 x 64 (columns 120..131 dark).
   // A lit pixel is 1 (black), as the panel shows it.
   static bool writePbm(const std::string& path);
-
-  // For the device calls of this library: whether fd is the panel's node,
-  // and the panel's answers to a request and to a write on it.
-  static bool isPanelDescriptor(int fd);
-  static int answerRequest(unsigned long request, const void* argument);
-  static long takeWrite(int fd, const void* data, std::size_t size);
 };

@@ -14,7 +14,6 @@ std::function<void(const std::string&)>& sink() {
 }  // namespace
 
 void enable(bool enabled) { on = enabled; }
-bool enabled() { return on || static_cast<bool>(sink()); }
 
 void setSink(std::function<void(const std::string&)> receiver) { sink() = std::move(receiver); }
 

@@ -8,7 +8,6 @@
 
 namespace host_transcript {
 HOST_API void enable(bool on);
-HOST_API bool enabled();
 // Sends the lines to `receiver` instead of standard output (tests); an
 // empty function goes back to standard output.
 HOST_API void setSink(std::function<void(const std::string&)> receiver);

@@ -9,9 +9,14 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "host/lcd_device.h"
 #include "lcd/lcd_font.h"
-#include "plugin/fixed_paths.h"
-#include "plugin/fs_root.h"
+#include "base/fixed_paths.h"
+#include "base/fs_root.h"
+
+// Optional: a host that installs no device calls of its own, like the
+// receiver's, does not have it, and the address is then null.
+#pragma weak eLCDDeviceInstalled
 
 namespace {
 
@@ -20,6 +25,21 @@ constexpr unsigned long kClearRequest = 25;
 constexpr unsigned long kModeRequest = 4117;
 constexpr int kGraphicMode = 1;
 
+// The system's own device calls, as the receiver makes them.
+const eLCDDeviceCalls kSystemCalls = {
+    [](const char* path, int flags) { return ::open(path, flags); },
+    [](int fd, unsigned long request, void* argument) { return ::ioctl(fd, request, argument); },
+    [](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); },
+    [](int fd) { return ::close(fd); },
+};
+
+// The host's device calls where it installed its own (the desktop host's
+// emulated panel), otherwise the system's.
+const eLCDDeviceCalls& device() {
+  const eLCDDeviceCalls* host = eLCDDeviceInstalled ? eLCDDeviceInstalled() : nullptr;
+  return host ? *host : kSystemCalls;
+}
+
 }  // namespace
 
 CLCDDisplay::CLCDDisplay() { open(oruvel::rootedPath(oruvel::paths::kLcdDevice)); }
@@ -27,18 +47,18 @@ CLCDDisplay::CLCDDisplay() { open(oruvel::rootedPath(oruvel::paths::kLcdDevice))
 CLCDDisplay::CLCDDisplay(const std::string& devicePath) { open(devicePath); }
 
 CLCDDisplay::~CLCDDisplay() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) device().close(fd_);
 }
 
 void CLCDDisplay::open(const std::string& devicePath) {
-  fd_ = ::open(devicePath.c_str(), O_RDWR);
+  fd_ = device().open(devicePath.c_str(), O_RDWR);
   if (fd_ < 0) {
     std::perror("LCD (/dev/dbox/lcd0)");
     return;
   }
-  if (::ioctl(fd_, kClearRequest) < 0) std::perror("clear failed");
+  if (device().ioctl(fd_, kClearRequest, nullptr) < 0) std::perror("clear failed");
   int mode = kGraphicMode;
-  if (::ioctl(fd_, kModeRequest, &mode) < 0) std::perror("graphic mode failed");
+  if (device().ioctl(fd_, kModeRequest, &mode) < 0) std::perror("graphic mode failed");
 }
 
 void CLCDDisplay::draw_point(int x, int y, int colour) {
@@ -92,6 +112,6 @@ void CLCDDisplay::update() {
   if (fd_ < 0) return;
   // One call; the driver takes a whole picture per write. Only a signal
   // that interrupted it before anything was written is worth a retry.
-  while (::write(fd_, pages_, sizeof pages_) < 0 && errno == EINTR) {
+  while (device().write(fd_, pages_, sizeof pages_) < 0 && errno == EINTR) {
   }
 }

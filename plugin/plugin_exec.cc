@@ -2,25 +2,21 @@
 // hand-back of the service that played before.
 #include <string>
 
+#include "base/version.h"
 #include "host/host.h"
-#include "plugin/config.h"
-#include "plugin/fixed_paths.h"
-#include "plugin/fs_root.h"
-#include "plugin/play_service.h"
-#include "plugin/shell.h"
+#include "base/config.h"
+#include "base/fixed_paths.h"
+#include "base/fs_root.h"
+#include "ui/play_service.h"
+#include "base/shell.h"
 #include "ripper/ripper_files.h"
 #include "ui/main_window.h"
+#include "ui/message_box.h"
 
 namespace {
 
 // A modal box; the value of the button that closed it.
-int ask(const char* text, int flags) {
-  eMessageBox box(text, "Oruvel", flags, 1, 0);
-  box.show();
-  int result = box.exec();
-  box.hide();
-  return result;
-}
+int ask(const char* text, int flags) { return oruvel::askUser(text, "Oruvel", flags); }
 
 bool ripperRuns() { return oruvel::ripper::probe() == oruvel::ripper::Probe::running; }
 
@@ -32,9 +28,11 @@ void killAllRippers() {
 // at the end it is only on screen while the ripper is stopped.
 void offerToStopRipper(bool atEntry) {
   if (!ripperRuns()) return;
-  if (ask("lumoripper is running. press OK to stopp ripping.", 0x23) != 1) return;
-  eMessageBox wait("lumoripper will be stopped.\nplease wait.", "Oruvel", atEntry ? 0x21 : 1, 1,
-                   0);
+  if (ask("lumoripper is running. press OK to stopp ripping.", oruvel::kBoxInfoOkCancel) !=
+      eMessageBox::btOK)
+    return;
+  eMessageBox wait("lumoripper will be stopped.\nplease wait.", "Oruvel",
+                   atEntry ? oruvel::kBoxInfoOk : oruvel::kBoxOk, eMessageBox::btOK, 0);
   wait.show();
   if (atEntry) wait.exec();
   killAllRippers();
@@ -49,7 +47,7 @@ void tellOverlongKeys() {
   std::string text = "These settings in oruvel.conf are too long and were not used:";
   for (int i = 0; i < count; ++i) text += std::string(i ? ", " : " ") + keys[i];
   text += ".\nRIPDIR takes at most 255 characters, the others 127.";
-  ask(text.c_str(), 0x21);
+  ask(text.c_str(), oruvel::kBoxInfoOk);
 }
 
 void removeTemporaryFile(const char* fixedPath) {
@@ -57,25 +55,6 @@ void removeTemporaryFile(const char* fixedPath) {
 }
 
 }  // namespace
-
-int my_findpid() {
-  return oruvel::ripper::probe() == oruvel::ripper::Probe::running ? 1 : 0;
-}
-
-int my_playService(const eServiceReference& ref) {
-  if (eServiceReference::locked.count(ref)) {
-    eConfig* config = eConfig::getInstance();
-    if (config->parentalLockActive()) {
-      int hideLocked = 0;
-      if (config->getKey("/elitedvb/hidelocked", hideLocked) != 0) hideLocked = 0;
-      // A locked service is refused whatever the key holds.
-      (void)hideLocked;
-      return 0;
-    }
-  }
-  eZapMain::getInstance()->playService(ref, 40);
-  return 1;
-}
 
 extern "C" __attribute__((visibility("default"))) int plugin_exec() {
   eString savedService;
@@ -85,7 +64,7 @@ extern "C" __attribute__((visibility("default"))) int plugin_exec() {
   offerToStopRipper(true);
 
   if (ReadConfFile() == 1) {
-    ask("Configuration read error!\n", 0x21);
+    ask("Configuration read error!\n", oruvel::kBoxInfoOk);
     return 1;
   }
   tellOverlongKeys();
@@ -102,7 +81,7 @@ extern "C" __attribute__((visibility("default"))) int plugin_exec() {
   offerToStopRipper(false);
 
   if (closedWith != 0)
-    ask("Oruvel V0.2 by kWIBEL\nListen to internet radio stations and record them.", 0x21);
+    ask("Oruvel V" ORUVEL_VERSION " by kWIBEL\nListen to internet radio stations and record them.", oruvel::kBoxInfoOk);
 
   my_playService(string2ref(savedService));
   return 0;

@@ -2,6 +2,8 @@
 
 #include <clocale>
 
+#include "base/version.h"
+
 int inp_bitrate_flag = 0;
 int inp_genre_flag = 0;
 
@@ -48,7 +50,7 @@ eTextInputField* makeInput(eOruvel* window, const char* name, int maxChars,
 eOruvel::eOruvel() : eWindow(1) {
   cmove(ePoint(70, 60));
   cresize(eSize(560, 460));
-  setText("Oruvel V0.2 by kWIBEL");
+  setText("Oruvel V" ORUVEL_VERSION " by kWIBEL");
 
   genre_label = makeLabel(this, 10, 10, 80, 30, "Genre");
 
@@ -121,12 +123,9 @@ eOruvel::eOruvel() : eWindow(1) {
 }
 
 eOruvel::~eOruvel() {
-  // The children go with the host's widget tree; the timer is ours.
-  if (status_timer) {
-    if (status_timer->isActive()) status_timer->stop();
-    delete status_timer;
-    status_timer = nullptr;
-  }
+  // The children go with the host's widget tree; the timer is ours, and
+  // deleting it stops it.
+  delete status_timer;
 }
 
 void eOruvel::selectedYELLOW() { WriteMyStations(); }

@@ -1,8 +1,8 @@
 #include "ui/player_window.h"
 
-#include "lcd/status_text.h"
-#include "lcd/status_tick.h"
-#include "plugin/fixed_text.h"
+#include "ui/status_text.h"
+#include "ui/status_tick.h"
+#include "base/fixed_text.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -30,13 +30,7 @@ eShowInfo::eShowInfo() : eWindow(2), refresh_timer(nullptr) {
   refresh_timer->start(3000, false);
 }
 
-eShowInfo::~eShowInfo() {
-  if (refresh_timer) {
-    if (refresh_timer->isActive()) refresh_timer->stop();
-    delete refresh_timer;
-    refresh_timer = nullptr;
-  }
-}
+eShowInfo::~eShowInfo() { delete refresh_timer; }
 
 void eShowInfo::getStreamInfo() {
   info1_label->setText(oruvel::serviceInfo(1));

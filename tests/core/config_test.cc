@@ -3,10 +3,11 @@
 
 #include <string>
 
-#include "plugin/config.h"
-#include "plugin/fixed_paths.h"
-#include "plugin/fixed_text.h"
-#include "plugin/fs_root.h"
+#include "base/config.h"
+#include "base/fixed_paths.h"
+#include "base/fixed_text.h"
+#include "base/fs_root.h"
+#include "base/read_bounds.h"
 #include "tests/support/temp_root.h"
 
 namespace {
@@ -63,6 +64,8 @@ TEST(Config, FilesAsWrittenAndValuesThatDoNotFit) {
        "0:/old|||||/" + p127.substr(1) + "|| LUMOPIC RIPPER RIPDIR"},
       {"LUMOPIC=/" + p127 + "\nLUMOPIC=/ok\n", "0:||||||/ok|"},  // a later value that fits mends it
       {junk + "\nRIPPER=/bin/\x01rip\n" + junk, "0:/bin/\x01rip|||||||"},
+      // Nothing past the file's bound is read.
+      {std::string(oruvel::bounds::kConfigBytes, '#') + "RIPPER=/beyond\n", "0:|||||||"},
   };
   for (const auto& c : cases) EXPECT_EQ(readConf(root, c.file), c.seen) << c.file.substr(0, 80);
 }

@@ -13,7 +13,8 @@
 #include "directory/genre_list.h"
 #include "directory/line_values.h"
 #include "directory/station_list.h"
-#include "plugin/fixed_text.h"
+#include "base/fixed_text.h"
+#include "base/read_bounds.h"
 #include "tests/support/temp_root.h"
 
 namespace {
@@ -173,6 +174,24 @@ TEST(Lists, LocalFileTakesTheNameLineAndTheUrlLineAfterIt) {
              "<station name=\"BareId\"\nurl=\"http://h/sbin/tunein-station.pls?id=123\"/>\n<station name=\"Last\"\n");
   ASSERT_TRUE(oruvel::readLocalStations(root.at("/stations.xml").c_str()));
   EXPECT_EQ(rowsByKey(), (Rows{"Jazz Radio|4321||", "NoUrl|||", "BareId|123||", "Last|||"}));
+  // When the file ends right after a name line, that line's own address
+  // gives the id: a one-line record, or a stray url line, whose
+  // "filename=" holds "name=". Before another line, the rule is the usual one.
+  const std::string url = "url=\"http://h/sbin/tunein-station.pls?id=", tail = "&amp;filename=playlist.pls\"/>";
+  const struct {
+    std::string file;
+    Rows rows;
+  } lastLines[] = {
+      {"<station name=\"One\" " + url + "77" + tail, {"One|77||"}},
+      {"<station name=\"A\"\n" + url + "1" + tail + "\n" + url + "2" + tail + "\n", {"A|1||", "laylist.pls|2||"}},
+      {"<station name=\"One\" " + url + "77" + tail + "\n<station name=\"Swallowed\"\n", {"One|||"}},
+      {"<station name=\"NoId\" url=\"x\"\n", {"NoId|||"}},
+  };
+  for (const auto& c : lastLines) {
+    root.write("/stations.xml", c.file);
+    ASSERT_TRUE(oruvel::readLocalStations(root.at("/stations.xml").c_str()));
+    EXPECT_EQ(rowsByKey(), c.rows) << c.file;
+  }
   EXPECT_FALSE(oruvel::readLocalStations(root.at("/none.xml").c_str()));
   EXPECT_EQ(read_error, 1);
   RemoveList();
@@ -185,6 +204,41 @@ TEST(Lists, LocalFileTakesTheNameLineAndTheUrlLineAfterIt) {
   EXPECT_FALSE(oruvel::appendFavourite(readOnly, "Jazz Radio", "4321"));
   std::fclose(readOnly);
   EXPECT_EQ(root.read("/fav.xml"), "");
+}
+
+TEST(Lists, AFavouriteIsSavedOnlyWhenItsIdReadsBackTheSame) {
+  const struct {
+    std::string name, id;
+    bool readsBack;
+  } cases[] = {
+      {"Jazz Radio", "4321", true},
+      {"No Id", "", true},
+      {"Say \"Hi\" FM", "1;touch x", true},  // the name is cut on reading, the id is whole
+      {"Amp", "1&x", false},                   // read back as 1
+      {"Amp", "1&amp;x", false},
+      {"Quote", "1\"x", false},
+      // The name line just fits the reader's 511-byte piece; one more byte
+      // and the piece after the name is not the url line.
+      {std::string(494, 'n'), "5", true},
+      {std::string(495, 'n'), "5", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(oruvel::favouriteReadsBack(c.name, c.id), c.readsBack) << c.id << " " << c.name.size();
+}
+
+TEST(Lists, ReadsStopAtTheirBounds) {
+  TempRoot root;
+  // An entry, filler up to where a second entry ends right at the bound,
+  // then a third entry past it: two are read.
+  auto bounded = [](const std::string& entry, std::size_t bound) {
+    std::string filler(bound - 2 * entry.size() - 1, ' ');
+    return entry + filler + "\n" + entry + entry;
+  };
+  EXPECT_EQ(readGenres(root, bounded("<genre name=\"G\"/>\n", oruvel::bounds::kGenreFileBytes)).size(), 4u);
+  EXPECT_EQ(page(root, bounded("<station name=\"S\" id=\"1\"/>\n", oruvel::bounds::kPageBytes)).size(), 2u);
+  root.write("/stations.xml", bounded("<station name=\"S\"\nurl=\"x?id=1&amp;\"/>\n", oruvel::bounds::kStationFileBytes));
+  ASSERT_TRUE(oruvel::readLocalStations(root.at("/stations.xml").c_str()));
+  EXPECT_EQ(rowsByKey(), (Rows{"S|1||", "S|1||"}));
 }
 
 }  // namespace

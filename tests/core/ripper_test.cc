@@ -6,11 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
-#include "plugin/fixed_paths.h"
-#include "plugin/fs_root.h"
+#include "base/fixed_paths.h"
+#include "base/fs_root.h"
 #include "ripper/ripper_files.h"
 #include "tests/support/temp_root.h"
 
@@ -35,9 +37,11 @@ TEST(RipperFiles, ProbeReadsThePidofOutput) {
     root.write("/fakebin/pidof", std::string("#!/bin/sh\nprintf '") + c.printed + "'\n");
     chmod(root.at("/fakebin/pidof").c_str(), 0755);
     root.write(kLumoPid, "4711\n");
+    root.write(oruvel::paths::kLumoRip, "track 1: 345 kB\n");
     EXPECT_EQ(rip::probe(), c.expected) << c.printed;
-    // Only a probe that finds no ripper removes the ripper's PID file.
+    // Only a probe that finds no ripper removes the ripper's files.
     EXPECT_EQ(root.exists(kLumoPid), c.expected == rip::Probe::running) << c.printed;
+    EXPECT_EQ(root.exists(oruvel::paths::kLumoRip), c.expected == rip::Probe::running) << c.printed;
     EXPECT_TRUE(root.exists(oruvel::paths::kLumoPidProbe));
   }
   setenv("PATH", oldPath.c_str(), 1);
@@ -77,6 +81,52 @@ TEST(RipperFiles, PidFileAndMissingProgressFile) {
   char line[256] = "previous\n";
   EXPECT_FALSE(rip::readProgressLine(line)) << "no file: not recording";
   EXPECT_STREQ(line, "previous\n");
+}
+
+TEST(RipperFiles, APressWaitsForTheRipperToAnnounceItselfOrToEnd) {
+  testsupport::TempRoot root;
+  oruvel::setFsRoot(root.path());
+  const long self = getpid();  // a live process that never announces itself
+  std::int64_t now = 0;
+  std::function<void()> onLook;
+  // Every look at the host's clock moves it on 100 ms.
+  auto clock = [&] {
+    if (onLook) onLook();
+    return now += 100;
+  };
+  const pid_t gone = fork();
+  ASSERT_GE(gone, 0);
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  const struct {
+    long started;
+    int announcesAtLook;  // 0: never
+    bool announced;
+    std::int64_t lastLook;
+  } cases[] = {
+      {self, 1, true, 100},        // there before the wait
+      {self, 4, true, 400},        // announced while waiting
+      {self, 0, false, 2100},      // never: the press returns after 2 s of the host's clock
+      {gone, 0, false, 100},       // the started process has ended: no use waiting
+  };
+  for (const auto& c : cases) {
+    std::remove(root.at(kLumoPid).c_str());
+    now = 0;
+    int looks = 0;
+    onLook = [&] {
+      if (++looks == c.announcesAtLook) root.write(kLumoPid, "4711\n");
+    };
+    EXPECT_EQ(rip::awaitAnnouncement(c.started, clock), c.announced) << c.started << " " << c.announcesAtLook;
+    EXPECT_EQ(now, c.lastLook) << c.started << " " << c.announcesAtLook;
+  }
+  // A stop waits for the ripper to end, as long as the start waits for it to begin.
+  onLook = nullptr;
+  now = 0;
+  EXPECT_TRUE(rip::awaitEnd(std::to_string(gone).c_str(), clock));
+  EXPECT_EQ(now, 100);
+  now = 0;
+  EXPECT_FALSE(rip::awaitEnd(std::to_string(self).c_str(), clock));
+  EXPECT_EQ(now, 2100);
 }
 
 TEST(RipperFiles, OnlyALiveLumoripperIsAKillTarget) {

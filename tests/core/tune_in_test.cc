@@ -7,10 +7,10 @@
 #include <string>
 
 #include "directory/tune_in.h"
-#include "plugin/config.h"
-#include "plugin/fixed_text.h"
-#include "plugin/fs_root.h"
-#include "plugin/shell.h"
+#include "base/config.h"
+#include "base/fixed_text.h"
+#include "base/fs_root.h"
+#include "base/shell.h"
 #include "tests/support/temp_root.h"
 
 namespace {

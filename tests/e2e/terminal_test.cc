@@ -73,10 +73,18 @@ TEST(TerminalText, FitsByDisplayCellsAndShowsBrokenBytesSafely) {
   EXPECT_EQ(fitText("R\xc3\xb6" "ck B\xc3\xa4r", 3), "R\xc3\xb6" "c");
   EXPECT_EQ(textCells("R\xc3\xb6" "ck B\xc3\xa4r"), 8);
   EXPECT_EQ(fitText("lumoripper is not running.\n", 100), "lumoripper is not running.");
-  // A name cut in the middle of a character, control characters, a tab.
-  EXPECT_EQ(fitText("Caf\xc3", 10), "Caf?");
-  EXPECT_EQ(fitText("a\x01" "b\tc\xff", 10), "a?b c?");
+  // Text that is no UTF-8 (a Latin-1 title, a name cut inside a character)
+  // reads as Windows-1252; control characters and a tab.
+  EXPECT_EQ(fitText("Caf\xe9 \x80" "5 \x81", 10), "Caf\xc3\xa9 \xe2\x82\xac" "5 \xef\xbf\xbd");
+  EXPECT_EQ(fitText("Caf\xc3", 10), "Caf\xc3\x83");
+  EXPECT_EQ(fitText("a\x01" "b\tc\xff", 10), "a?b c\xc3\xbf");
   EXPECT_EQ(fitText("\xc2\x85x", 10), "??x");  // a C1 control, byte for byte
+  std::string joined;
+  for (const auto& l : wrapLines("Zo\xeb M\xfcller \xe0 No\xebl", 8)) {
+    EXPECT_LE(textCells(l), 8) << l;
+    joined += l;
+  }
+  EXPECT_EQ(joined, "Zo\xc3\xab M\xc3\xbcller \xc3\xa0 No\xc3\xabl");
   // Wide characters take two cells and are not split.
   EXPECT_EQ(fitText("\xe6\x97\xa5\xe6\x9c\xac", 3), "\xe6\x97\xa5");
   // Without UTF-8 every byte above ASCII is shown as '?'.

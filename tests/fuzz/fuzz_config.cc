@@ -1,7 +1,7 @@
 // The configuration file: any bytes leave every path global terminated
 // inside its width, and the list of over-long keys sane.
-#include "plugin/config.h"
-#include "plugin/fixed_paths.h"
+#include "base/config.h"
+#include "base/fixed_paths.h"
 #include "tests/fuzz/fuzz_support.h"
 
 FUZZ_TARGET(in) {

@@ -3,8 +3,8 @@
 // station below the filter.
 #include "directory/line_values.h"
 #include "directory/station_list.h"
-#include "plugin/fixed_paths.h"
-#include "plugin/fixed_text.h"
+#include "base/fixed_paths.h"
+#include "base/fixed_text.h"
 #include "tests/fuzz/fuzz_support.h"
 
 FUZZ_TARGET(in) {

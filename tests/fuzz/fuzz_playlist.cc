@@ -5,10 +5,10 @@
 #include <cctype>
 
 #include "directory/tune_in.h"
-#include "plugin/config.h"
-#include "plugin/fixed_paths.h"
-#include "plugin/fixed_text.h"
-#include "plugin/shell.h"
+#include "base/config.h"
+#include "base/fixed_paths.h"
+#include "base/fixed_text.h"
+#include "base/shell.h"
 #include "tests/fuzz/fuzz_support.h"
 
 FUZZ_TARGET(in) {

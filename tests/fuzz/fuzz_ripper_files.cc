@@ -1,7 +1,7 @@
 // The ripper's files as the plug-in reads them: any /tmp/lumopid and
 // /tmp/lumorip give a PID text that is 1 to 6 digits or refused, and a
 // progress line that is terminated and at most one line long.
-#include "plugin/fixed_paths.h"
+#include "base/fixed_paths.h"
 #include "ripper/ripper_files.h"
 #include "tests/fuzz/fuzz_support.h"
 

@@ -4,7 +4,7 @@
 #include <climits>
 
 #include "directory/station_list.h"
-#include "plugin/fs_root.h"
+#include "base/fs_root.h"
 
 namespace fuzzsupport {
 

@@ -1,7 +1,11 @@
 // Service references, the parental lock set, the player, configuration,
-// the decoder, the host LCD lock and eString formatting.
-#include <fstream>
+// the decoder, the host LCD lock and device, and eString formatting.
+#include <fcntl.h>
+#include <unistd.h>
 
+#include "host/inspection.h"
+#include "host/lcd_device.h"
+#include "host/lcd_panel.h"
 #include "tests/host/host_fixture.h"
 #include "tests/support/temp_root.h"
 
@@ -58,7 +62,7 @@ TEST(ServiceReference, ParentalCompareKnowsBroadcastsByNumbersAndStreamsByPath) 
 
 TEST_F(Services, PlayServiceMakesTheCurrentServiceWithItsHandler) {
   eFixedInfoPlayer player("Song A", "Station One");
-  eZapMain::getInstance()->setPlayer(&player);
+  HostInspection::setPlayer(&player);
   eServiceInterface* api = eDVB::getInstance()->getServiceAPI();
   ASSERT_NE(api, nullptr);
   eServiceReference stream("4096:0:0:0:0:0:0:0:0:0:http://a/");
@@ -75,11 +79,11 @@ TEST_F(Services, PlayServiceMakesTheCurrentServiceWithItsHandler) {
                             "playService \"4096:0:0:0:0:0:0:0:0:0:http://a/\" mode=40",
                             "playService \"\" mode=40"}));
 
-  eDVB::getInstance()->setServiceAPIAvailable(false);
+  HostInspection::setServiceAPIAvailable(false);
   EXPECT_EQ(eDVB::getInstance()->getServiceAPI(), nullptr);
-  eDVB::getInstance()->setServiceAPIAvailable(true);
-  eZapMain::getInstance()->setPlayer(nullptr);
-  api->setCurrent(eServiceReference(), nullptr);
+  HostInspection::setServiceAPIAvailable(true);
+  HostInspection::setPlayer(nullptr);
+  HostInspection::setCurrentService(eServiceReference(), nullptr);
 }
 
 TEST(HostConfig, KeysAndTheParentalLock) {
@@ -99,36 +103,51 @@ TEST(HostConfig, KeysAndTheParentalLock) {
   config->pLockActive = config->pinCode = 0;
 }
 
-TEST_F(Services, DecoderKeepsTheBlockAndShowsStillPictures) {
+TEST_F(Services, DecoderAppliesTheBlockOnSetAndShowsStillPictures) {
   testsupport::TempRoot root;
   const std::string picture = root.path() + "/radio.mvi";
   testsupport::writeFile(picture, "frame");
-  const int setsBefore = Decoder::setCount();
   Decoder::parms.apid = 0x1ffe;
   EXPECT_EQ(Decoder::Set(), 0);
   Decoder::parms.apid = 0;  // only Set() applies it
-  EXPECT_EQ(Decoder::applied().apid, 0x1ffe);
-  EXPECT_EQ(Decoder::setCount(), setsBefore + 1);
+  EXPECT_EQ(HostInspection::decoderApplied().apid, 0x1ffe);
   EXPECT_EQ(Decoder::displayIFrameFromFile(picture.c_str()), 0);
   EXPECT_EQ(Decoder::displayIFrameFromFile((root.path() + "/missing.mvi").c_str()), -1);
   EXPECT_EQ(Decoder::displayIFrameFromFile(nullptr), -1);
-  EXPECT_EQ(Decoder::lastStillPicture(), "");
-  ASSERT_EQ(transcript.size(), 3u);
-  EXPECT_EQ(transcript[0], "stillpicture \"" + picture + "\"");
+  EXPECT_EQ(transcript, (std::vector<std::string>{"stillpicture \"" + picture + "\"",
+                                                  "stillpicture \"" + root.path() + "/missing.mvi\"",
+                                                  "stillpicture \"\""}));
 }
 
-TEST(HostLcd, StartsLockedAndCountsLockAndUnlock) {
+TEST(HostLcd, StartsLockedAndTheLockNestsButNeverBelowFree) {
   eLCD lcd;
-  EXPECT_TRUE(lcd.isLocked());
+  EXPECT_TRUE(HostInspection::lcdLock(lcd).locked);
   lcd.unlock();
-  EXPECT_FALSE(lcd.isLocked());
-  lcd.unlock();  // never below free
-  EXPECT_EQ(lcd.lockCount(), 0);
+  lcd.unlock();
+  EXPECT_EQ(HostInspection::lcdLock(lcd).count, 0);
   lcd.lock();
-  EXPECT_TRUE(lcd.isLocked());
-  EXPECT_EQ(lcd.lockCalls(), 1);
-  EXPECT_EQ(lcd.unlockCalls(), 2);
+  lcd.lock();
+  EXPECT_EQ(HostInspection::lcdLock(lcd).count, 2);
   EXPECT_EQ(eDBoxLCD::getInstance(), eDBoxLCD::getInstance());
+}
+
+TEST(HostLcdDevice, OnlyTheInstalledCallsReachThePanelAndNothingElseOfTheProcess) {
+  testsupport::TempRoot root;
+  ASSERT_TRUE(LcdPanel::install(root.path()));
+  const eLCDDeviceCalls* device = eLCDDeviceInstalled();
+  ASSERT_NE(device, nullptr);
+  const unsigned char frame[960] = {0x01};
+  // A plain write on the node is an ordinary file write.
+  const int plain = ::open(root.at("/dev/dbox/lcd0").c_str(), O_RDWR);
+  ASSERT_EQ(::write(plain, frame, sizeof frame), 960);
+  ::close(plain);
+  EXPECT_EQ(LcdPanel::stats().frames, 0);
+  const int fd = device->open(root.at("/dev/dbox/lcd0").c_str(), O_RDWR);
+  EXPECT_EQ(device->write(fd, frame, sizeof frame), 960);
+  EXPECT_EQ(device->close(fd), 0);
+  EXPECT_EQ(LcdPanel::stats().frames, 1);
+  LcdPanel::uninstall();
+  EXPECT_EQ(eLCDDeviceInstalled(), nullptr);  // the system's calls again
 }
 
 TEST(HostString, SprintfFormatsWithoutCutting) {

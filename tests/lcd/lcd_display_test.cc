@@ -9,7 +9,7 @@
 #include "lcd/lcd_display.h"
 #include "lcd/lcd_font.h"
 #include "lcd/status_layout.h"
-#include "plugin/fs_root.h"
+#include "base/fs_root.h"
 #include "tests/support/temp_root.h"
 
 namespace {

@@ -2,16 +2,15 @@
 // keeps, and what it refuses.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <string>
 
+#include "host/lcd_device.h"
 #include "host/lcd_panel.h"
 #include "lcd/lcd_display.h"
-#include "plugin/fs_root.h"
+#include "base/fs_root.h"
 #include "tests/support/temp_root.h"
 
 namespace {
@@ -55,28 +54,29 @@ TEST(LcdPanel, DisplayOpensThePanelQuietlyAndEachUpdateIsOneFrame) {
 
 TEST(LcdPanel, OtherWritesAndRequestsOnThePanelAreCountedNotShown) {
   InstalledPanel panel;
-  const int fd = ::open(panel.root.at("/dev/dbox/lcd0").c_str(), O_RDWR);
+  const eLCDDeviceCalls& device = *eLCDDeviceInstalled();
+  const int fd = device.open(panel.root.at("/dev/dbox/lcd0").c_str(), O_RDWR);
   ASSERT_GE(fd, 0);
   unsigned char frame[960];
   for (int i = 0; i < 960; ++i) frame[i] = static_cast<unsigned char>(i);
-  ASSERT_EQ(::write(fd, frame, 960), 960);
+  ASSERT_EQ(device.write(fd, frame, 960), 960);
   const unsigned char part[100] = {0xFF};
-  EXPECT_EQ(::write(fd, part, sizeof part), 100);
+  EXPECT_EQ(device.write(fd, part, sizeof part), 100);
   EXPECT_EQ(LcdPanel::picture()[959], 959 & 0xFF);  // the short write changed nothing
   int textMode = 0;
-  EXPECT_EQ(::ioctl(fd, 4117, &textMode), 0);
-  EXPECT_EQ(::ioctl(fd, 4117, nullptr), -1);
+  EXPECT_EQ(device.ioctl(fd, 4117, &textMode), 0);
+  EXPECT_EQ(device.ioctl(fd, 4117, nullptr), -1);
   EXPECT_EQ(errno, EFAULT);
-  EXPECT_EQ(::ioctl(fd, 99), -1);
+  EXPECT_EQ(device.ioctl(fd, 99, nullptr), -1);
   EXPECT_EQ(errno, ENOTTY);
   const LcdPanel::Stats s = LcdPanel::stats();
   EXPECT_EQ(s.frames, 1);
   EXPECT_EQ(s.partialWrites, 1);
   EXPECT_EQ(s.otherRequests, 2);
   EXPECT_EQ(s.graphicRequests, 0);
-  EXPECT_EQ(::ioctl(fd, 25), 0);  // clear
+  EXPECT_EQ(device.ioctl(fd, 25, nullptr), 0);  // clear
   EXPECT_EQ(LcdPanel::picture()[959], 0);
-  ::close(fd);
+  device.close(fd);
 }
 
 TEST(LcdPanel, NeverTheMachinesOwnDevAndGoneAfterUninstall) {

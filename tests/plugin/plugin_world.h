@@ -32,6 +32,19 @@ inline std::string procText(pid_t pid, const char* what) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+// How many processes have `text` (an address, a root) on their command line.
+inline int processesNaming(const std::string& text) {
+  int n = 0;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator("/proc", ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string cmdline = procText(std::atoi(name.c_str()), "cmdline");
+    if (cmdline.find(text) != std::string::npos) ++n;
+  }
+  return n;
+}
+
 // Waits up to `seconds` of real time for `done`.
 template <class Done>
 bool waitFor(Done done, double seconds) {

@@ -88,12 +88,16 @@ TEST(Status, RipperLineFollowsTheProgressFileWhateverItHolds) {
       {binary, ""},  // starts with a NUL
       {std::string(300, 'B') + "\n" + std::string(300, 'C') + "\n", std::string(255, 'B')},
   };
+  // A ripper that only sleeps runs and is kept at entry and at the end, so
+  // the probes leave its files alone; the same bytes in every one of them.
+  SleepingRipper ripper(s);
+  const std::string running = box("Oruvel", "0x23", "lumoripper is running. press OK to stopp ripping.");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file.substr(0, 20));
-    // The same bytes in every ripper file; no ripper runs, whatever they say.
     for (const char* f : {"/tmp/lumorip", "/tmp/lumopid", "/tmp/lumopid.pid"}) s.root.write(f, c.file);
-    d = s.play("wait 3000\ndump\nkey red\nwait 3000\ndump\n", 2);
-    EXPECT_TRUE(boxes(s.last).empty()) << s.last.out;
+    d = s.play("answer 2\nwait 3000\ndump\nkey red\nwait 3000\ndump\nanswer 2\n", 2);
+    EXPECT_EQ(boxes(s.last), (Lines{running, running})) << s.last.out;
+    EXPECT_TRUE(ripper.alive());
     // The PID file the probe cannot trust is gone before anything could be killed.
     EXPECT_FALSE(s.root.exists("/tmp/lumopid"));
     EXPECT_EQ(ripStatus(d[0]), c.shown);

@@ -68,12 +68,16 @@ TEST(Run, EndCleansUpRestoresTheServiceAndShowsTheAboutBoxOnRejection) {
   Session s;
   s.root.write("/tmp/lumonet", "page\n");
   s.root.write("/tmp/lumolist.m3u", "http://x/\n");
-  // Left behind by a ripper that is gone: no question, the stale file goes.
+  // Left behind by a ripper that is gone: no question, the stale files go,
+  // so the window does not show an old progress line and "Stop".
   s.root.write("/tmp/lumopid", "4711\n");
-  auto d = s.play("dump\nkey exit\n", 1);
+  s.root.write("/tmp/lumorip", "track 1: 345 kB\n");
+  auto d = s.play("wait 3000\ndump\nkey exit\n", 1);
   EXPECT_TRUE(boxes(s.last).empty()) << s.last.out;
   EXPECT_EQ(ripStatus(d[0]), "lumoripper is not running.");
-  for (const char* f : {"/tmp/lumopid", "/tmp/lumonet", "/tmp/lumolist.m3u"}) EXPECT_FALSE(s.root.exists(f)) << f;
+  EXPECT_EQ(ripButton(d[0]), "Rip");
+  for (const char* f : {"/tmp/lumopid", "/tmp/lumorip", "/tmp/lumonet", "/tmp/lumolist.m3u"})
+    EXPECT_FALSE(s.root.exists(f)) << f;
   EXPECT_TRUE(s.root.exists("/tmp/lumopid.pid"));
   EXPECT_EQ(s.last.linesWith("playService"), Lines{std::string("playService \"") + kHostService + "\" mode=40"});
   EXPECT_TRUE(s.last.has("plugin_exec returned 0"));
@@ -193,8 +197,12 @@ TEST(Run, PlayerWindowOpensRefreshesAndReturnsToPlay) {
   s.root.write("/tmp/lumorip", "track 3: 512 kB\n");
   // From the genre selector down to "M": bitrate, genre, list, Play, M.
   const std::string toMini = "key down\nkey down\nkey down\nkey down\nkey down\nkey ok\n";
-  auto d = s.play(toMini + "dump\nlcdlock\nwait 2999\ndump\nwait 1\ndump\nlcdlock\nkey exit\ndump\n", 4,
-                  {"--title", "Radio X - Song", "--title2", "Kestrel FM"});
+  std::vector<Lines> d;
+  {
+    SleepingRipper ripper(s);  // a ripper runs and is kept, so its progress file stays
+    d = s.play("answer 2\n" + toMini + "dump\nlcdlock\nwait 2999\ndump\nwait 1\ndump\nlcdlock\nkey exit\ndump\nanswer 2\n",
+               4, {"--title", "Radio X - Song", "--title2", "Kestrel FM"});
+  }
   EXPECT_EQ(s.last.linesWith("stillpicture \"" + s.paths.picture + "\"").size(), 1u) << s.last.out;
   auto player = [](const char* title, const char* title2, const char* rip) {
     return Lines{"window eWindow \"Oruvel player\" client=(70,100) 560x110 running",

@@ -197,6 +197,16 @@ TEST(Favourites, RefusedDeclinedAndSavedStationsAndTheirReadBack) {
   EXPECT_EQ(stationInfo(d[1]), "(3) Smooth Harbour Jazz");
   EXPECT_EQ(playStatus(d[1]), s.streamUrl("1201"));
   EXPECT_EQ(s.idsRequested(), (Lines{"1201"}));
+
+  // An id that would come back cut ("1&amp;x" as "1") is refused, and
+  // nothing is written, not even an empty file.
+  testsupport::TempRoot elsewhere;
+  elsewhere.write("/catalogue.txt", "genre|Rock\n1&x|128|Ampersand Radio\n");
+  Session amp({"Rock"}, {"--catalogue", elsewhere.at("/catalogue.txt")});
+  amp.play(chooseGenre(3, 3) + "key yellow\n", 0);
+  EXPECT_EQ(boxes(amp.last), Lines{info("This radio station cannot be saved:\\nits id \\\"1&amp;x\\\" would not be "
+                                        "read back the same\\nand would play another station.")}) << amp.last.out;
+  EXPECT_FALSE(std::filesystem::exists(amp.paths.favourites));
 }
 
 }  // namespace

@@ -8,9 +8,11 @@ MAX_BLOCK = 255 * 16
 
 def metadata_block(title, url=""):
     """Length byte L and L*16 bytes "StreamTitle='...';StreamUrl='...';"
-    padded with NULs; an over-long title is cut at a character boundary."""
+    padded with NULs; an over-long title is cut at a character boundary.
+    A title given as bytes (another charset than UTF-8) is sent as it is."""
     def text(t):
-        return ("StreamTitle='%s';StreamUrl='%s';" % (t, url)).encode("utf-8")
+        raw = t if isinstance(t, bytes) else t.encode("utf-8")
+        return b"StreamTitle='" + raw + ("';StreamUrl='%s';" % url).encode("utf-8")
     body = text(title)
     while len(body) > MAX_BLOCK:
         title = title[:-1]

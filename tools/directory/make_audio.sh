@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Renders the stand-in streams' audio: an eight-second loop of four soft
 # chords, encoded once per bitrate as tone-<kbps>.mp3 without bit
-# reservoir, so the server can loop the frames and start anywhere.
-# Needs sox and lame. Files already there are kept unless --force.
+# reservoir, so the server can loop the frames and start anywhere; and an
+# eight-second 440 Hz tone as sine-<kbps>.<ext> in MP3, AAC (ADTS, ffmpeg),
+# Ogg Vorbis (oggenc) and Ogg Opus (opusenc) for the stations of those
+# formats. Needs sox and lame; a format whose encoder is missing is left
+# out with a word. Files already there are kept unless --force.
 set -euo pipefail
 
 usage() {
@@ -59,4 +62,25 @@ for kbps in "${rates[@]}"; do
   lame --quiet --nores -t --cbr -b "$kbps" -m m --resample "$resample" "$work/loop.wav" "$part"
   mv "$part" "$out"
 done
+
+# The tone stations: 440 Hz, eight seconds; name, encoder, command.
+sox -n -r 44100 -b 16 -c 2 "$work/sine.wav" synth 8 sine 440 gain -n -12
+sox "$work/sine.wav" -c 1 "$work/sine-mono.wav"
+sox "$work/sine-mono.wav" -r 32000 "$work/sine-mono32.wav"
+tone() {  # tone FILE PACKAGE COMMAND...
+  local out=$dir/$1 package=$2
+  shift 2
+  [ $force -eq 0 ] && [ -s "$out" ] && return 0
+  if ! command -v "$1" >/dev/null; then
+    echo "make_audio.sh: $1 is missing, so no $out (apt-get install $package)" >&2
+    return 0
+  fi
+  local part="$dir/.${out##*/}.$$"
+  "$@" "$part" && mv "$part" "$out"
+}
+tone sine-128.mp3 lame lame --quiet --nores -t --cbr -b 128 "$work/sine-mono.wav"
+tone sine-128.aac ffmpeg ffmpeg -nostdin -loglevel error -y -i "$work/sine.wav" -c:a aac -b:a 128k -f adts
+tone sine-64.aac ffmpeg ffmpeg -nostdin -loglevel error -y -i "$work/sine-mono32.wav" -c:a aac -b:a 64k -f adts
+tone sine-128.ogg vorbis-tools oggenc -Q --managed -b 128 -m 128 -M 128 "$work/sine.wav" -o
+tone sine-96.opus opus-tools opusenc --quiet --hard-cbr --bitrate 96 "$work/sine.wav"
 echo "audio loops in $dir"

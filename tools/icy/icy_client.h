@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "base/version.h"
 #include "tools/icy/icy_parser.h"
 
 namespace icy {
@@ -41,7 +42,7 @@ struct ClientOptions {
   long connectTimeoutSeconds = 15;
   long stallSeconds = 20;  // no byte for this long counts as a stall
   long maxRedirects = 5;
-  std::string userAgent = "Oruvel/0.2";
+  std::string userAgent = "Oruvel/" ORUVEL_VERSION;
 };
 
 class Client {

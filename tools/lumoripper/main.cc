@@ -13,8 +13,8 @@
 #include <fstream>
 #include <string>
 
-#include "plugin/fixed_paths.h"
-#include "plugin/fs_root.h"
+#include "base/fixed_paths.h"
+#include "base/fs_root.h"
 #include "tools/icy/icy_reconnect.h"
 #include "tools/lumoripper/file_names.h"
 #include "tools/lumoripper/progress.h"

@@ -5,6 +5,7 @@
 
 #include "host/host.h"
 #include "host/transcript.h"
+#include "tools/oruvel-host/widget_visitor.h"
 
 namespace oruvel_host {
 namespace {
@@ -41,64 +42,98 @@ void dumpEntries(std::vector<std::string>& out, const std::string& indent,
   }
 }
 
+// What the dump says of one widget beyond its name, place, help and state,
+// each part in its place on the line, whichever kind adds it.
+struct WidgetFacts : WidgetVisitor {
+  std::string text, field, shortcut, open, list, deco;
+  // The entries listed below the widget, and how the current one is marked.
+  const eListBoxBase* entries = nullptr;
+  const eListBoxEntry* current = nullptr;
+  const char* currentMark = "";
+  const eListBoxEntry* highlighted = nullptr;
+
+  explicit WidgetFacts(eWidget& widget) : text(widget.getText()) { visitWidget(widget, *this); }
+
+  void statusBar(eStatusBar& bar) override {
+    text = bar.currentText();
+    WidgetVisitor::statusBar(bar);
+  }
+  void textField(eTextInputField& f) override {
+    if (!f.editHelpText.empty()) field += " hint=" + quoted(f.editHelpText);
+    if (f.getMaxChars() > 0) field += " max=" + std::to_string(f.getMaxChars());
+    if (!f.getUseableChars().empty()) field += " chars=" + quoted(f.getUseableChars());
+    if (f.isEditing()) field += " editing";
+    WidgetVisitor::textField(f);
+  }
+  void button(eButton& b) override {
+    if (!b.getShortcut().empty()) shortcut = " shortcut=" + b.getShortcut();
+    WidgetVisitor::button(b);
+  }
+  void comboBox(eComboBox& c) override {
+    if (c.isOpen()) open = " open";
+    entries = c.getListBox();
+    current = c.getCurrent();
+    currentMark = "*current*";
+    highlighted = c.isOpen() ? c.getHighlighted() : nullptr;
+    WidgetVisitor::comboBox(c);
+  }
+  void listBox(eListBoxBase& l) override {
+    list = " count=" + std::to_string(l.getCount()) + " top=" + std::to_string(l.getTopIndex()) +
+           " rows=" + std::to_string(l.visibleRows());
+    entries = &l;
+    current = l.getCurrentEntry();
+    currentMark = "*highlighted*";
+    WidgetVisitor::listBox(l);
+  }
+  void decoWidget(eDecoWidget& d) override {
+    deco = d.decoLoaded() ? " deco=" + d.decoName() : std::string(" nodeco");
+  }
+};
+
 void dumpWidget(std::vector<std::string>& out, eWidget* widget, eWidget* window, int depth) {
   const std::string indent(static_cast<size_t>(depth) * 2, ' ');
+  const WidgetFacts facts(*widget);
   std::string line = indent + widget->className();
   if (!widget->getName().empty()) line += " name=" + quoted(widget->getName());
   line += " " + geometry("pos", widget->getPosition().x, widget->getPosition().y, ',');
   line += " " + geometry("size", widget->getSize().width, widget->getSize().height, 'x');
-  auto* statusBar = dynamic_cast<eStatusBar*>(widget);
-  line += " text=" + quoted(statusBar ? statusBar->currentText() : widget->getText());
+  line += " text=" + quoted(facts.text);
   if (!widget->getHelpText().empty()) line += " help=" + quoted(widget->getHelpText());
-  auto* field = dynamic_cast<eTextInputField*>(widget);
-  if (field) {
-    if (!field->editHelpText.empty()) line += " hint=" + quoted(field->editHelpText);
-    if (field->getMaxChars() > 0) line += " max=" + std::to_string(field->getMaxChars());
-    if (!field->getUseableChars().empty()) line += " chars=" + quoted(field->getUseableChars());
-    if (field->isEditing()) line += " editing";
-  }
-  auto* button = dynamic_cast<eButton*>(widget);
-  if (button && !button->getShortcut().empty()) line += " shortcut=" + button->getShortcut();
-  auto* combo = dynamic_cast<eComboBox*>(widget);
-  if (combo && combo->isOpen()) line += " open";
-  auto* list = dynamic_cast<eListBoxBase*>(widget);
-  if (list) {
-    line += " count=" + std::to_string(list->getCount()) +
-            " top=" + std::to_string(list->getTopIndex()) +
-            " rows=" + std::to_string(list->visibleRows());
-  }
-  if (auto* deco = dynamic_cast<eDecoWidget*>(widget))
-    line += deco->decoLoaded() ? " deco=" + deco->decoName() : std::string(" nodeco");
+  line += facts.field + facts.shortcut + facts.open + facts.list + facts.deco;
   if (!widget->isShownItself()) line += " hidden";
   if (window->getFocus() == widget) line += " *focus*";
   out.push_back(line);
 
-  const std::string entryIndent = indent + "  ";
-  if (combo) {
-    dumpEntries(out, entryIndent, *combo->getListBox(), combo->getCurrent(), "*current*",
-                combo->isOpen() ? combo->getHighlighted() : nullptr);
-  } else if (list) {
-    dumpEntries(out, entryIndent, *list, list->getCurrentEntry(), "*highlighted*", nullptr);
-  }
+  if (facts.entries)
+    dumpEntries(out, indent + "  ", *facts.entries, facts.current, facts.currentMark,
+                facts.highlighted);
   for (eWidget* child : widget->getChildren()) dumpWidget(out, child, window, depth + 1);
 }
+
+// A window's own line: its client area, and a message box's flags.
+struct WindowFacts : WidgetVisitor {
+  std::string client, flags;
+  explicit WindowFacts(eWidget& window) { visitWidget(window, *this); }
+  void messageBox(eMessageBox& box) override {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(box.getFlags()));
+    flags = std::string(" flags=") + text;
+    WidgetVisitor::messageBox(box);
+  }
+  void window(eWindow& w) override {
+    client = " " + geometry("client", w.getClientPosition().x, w.getClientPosition().y, ',') +
+             " " + std::to_string(w.getClientSize().width) + "x" +
+             std::to_string(w.getClientSize().height);
+  }
+};
 
 }  // namespace
 
 std::vector<std::string> dumpWindow(eWidget* window, bool running) {
   std::vector<std::string> out;
+  const WindowFacts facts(*window);
   std::string line = std::string("window ") + window->className() + " " +
-                     quoted(window->getText());
-  if (auto* w = dynamic_cast<eWindow*>(window)) {
-    line += " " + geometry("client", w->getClientPosition().x, w->getClientPosition().y, ',');
-    line += " " + std::to_string(w->getClientSize().width) + "x" +
-            std::to_string(w->getClientSize().height);
-  }
-  if (auto* box = dynamic_cast<eMessageBox*>(window)) {
-    char flags[16];
-    std::snprintf(flags, sizeof flags, "0x%x", static_cast<unsigned>(box->getFlags()));
-    line += std::string(" flags=") + flags;
-  }
+                     quoted(window->getText()) + facts.client + facts.flags;
   if (running) line += " running";
   out.push_back(line);
   for (eWidget* child : window->getChildren()) dumpWidget(out, child, window, 1);

@@ -15,10 +15,10 @@
 #include <sstream>
 
 #include "host/host.h"
+#include "host/inspection.h"
 #include "host/lcd_panel.h"
-#include "host/transcript.h"
-#include "plugin/directory_host.h"
-#include "plugin/fs_root.h"
+#include "base/directory_host.h"
+#include "base/fs_root.h"
 #include "tools/oruvel-host/options.h"
 #include "tools/oruvel-host/script_frontend.h"
 #include "tools/oruvel-host/stream_player.h"
@@ -126,24 +126,27 @@ int main(int argc, char** argv) {
     eConfig::getInstance()->pLockActive = 1;
     eConfig::getInstance()->pinCode = 1;
   }
-  if (options.noServiceApi) eDVB::getInstance()->setServiceAPIAvailable(false);
+  if (options.noServiceApi) HostInspection::setServiceAPIAvailable(false);
 
   eFixedInfoPlayer stubPlayer(options.title, options.title2);
   oruvel_host::StreamPlayer::Options playerOptions;
   playerOptions.sound = options.sound == "on" || (options.sound == "auto" && oruvel_host::soundDeviceAvailable());
+  if (const std::string wav = oruvel_host::soundFile(options); !wav.empty())
+    playerOptions.wavFile = fs::absolute(wav, ec).lexically_normal().string();
   std::unique_ptr<oruvel_host::StreamPlayer> streamPlayer;
   if (oruvel_host::realPlayer(options)) streamPlayer = std::make_unique<oruvel_host::StreamPlayer>(playerOptions);
   ePlayerBackend& player = streamPlayer ? static_cast<ePlayerBackend&>(*streamPlayer) : stubPlayer;
-  eZapMain::getInstance()->setPlayer(&player);
+  HostInspection::setPlayer(&player);
   eServiceReference start(options.service);
   if (!start.valid()) return fatal("--service \"" + options.service + "\" is not a service reference");
-  eServiceInterface::getInstance()->setCurrent(start, player.play(start));
+  HostInspection::setCurrentService(start, player.play(start));
 
   eVirtualClock clock;
   if (!oruvel_host::realClock(options)) eApp->setClock(&clock);
   oruvel_host::ScriptFrontend frontend(script);
   oruvel_host::TerminalFrontend terminal(
-      {streamPlayer.get(), playerOptions.sound, (root / options.log).lexically_normal().string()});
+      {streamPlayer.get(), playerOptions.sound, (root / options.log).lexically_normal().string(),
+       playerOptions.wavFile});
   if (interactive) {
     std::string why;
     if (!terminal.open(why)) return fatal(why);

@@ -46,9 +46,12 @@ std::string usage() {
          "  --title2 TEXT       its second text (info 2)\n"
          "  --player stub|real  stub: nothing plays, --title/--title2 answer the info\n"
          "                      queries (default headless); real: streams play through\n"
-         "                      mpg123 (default interactive)\n"
-         "  --sound auto|on|off the real player's sound: on the sound device when\n"
-         "                      there is one (auto), or decode only (off)\n"
+         "                      mpg123 (MP3) or ffmpeg (AAC, Ogg) (default interactive)\n"
+         "  --sound auto|on|off|file:PATH\n"
+         "                      the real player's sound: on the sound device when\n"
+         "                      there is one (auto), decode only (off), or decode\n"
+         "                      into the WAV file PATH (16-bit PCM at the stream's\n"
+         "                      rate and channels; each stream played writes it anew)\n"
          "  --clock virtual|real  virtual time moved by the script's wait (default\n"
          "                      headless) or the wall clock (default interactive)\n"
          "  --help              this text\n";
@@ -105,9 +108,10 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
                           : arg == "--sound" ? options.sound
                                              : options.clock;
       if (!value(into)) return false;
-      const char* allowed = arg == "--player" ? " stub real " : arg == "--sound" ? " auto on off " : " virtual real ";
-      if (into.empty() || into.find(' ') != std::string::npos ||
-          std::string(allowed).find(" " + into + " ") == std::string::npos) {
+      const char* allowed = arg == "--player" ? " stub real " : arg == "--sound" ? " auto on off file:PATH " : " virtual real ";
+      const bool file = arg == "--sound" && into.rfind("file:", 0) == 0 && into.size() > 5;
+      if (!file && (into.empty() || into.find(' ') != std::string::npos || into == "file:PATH" ||
+                    std::string(allowed).find(" " + into + " ") == std::string::npos)) {
         error = arg + " wants one of" + std::string(allowed) + "(not \"" + into + "\")";
         return false;
       }
@@ -126,6 +130,10 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
 
 bool realPlayer(const Options& options) {
   return options.player.empty() ? interactive(options) : options.player == "real";
+}
+
+std::string soundFile(const Options& options) {
+  return options.sound.rfind("file:", 0) == 0 ? options.sound.substr(5) : std::string();
 }
 
 bool realClock(const Options& options) {

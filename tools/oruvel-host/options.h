@@ -22,7 +22,7 @@ struct Options {
   std::string log;         // --log FILE (relative: under the root)
   std::string title, title2;  // --title TEXT, --title2 TEXT
   std::string player = "";    // --player stub|real ("": stub headless, real interactive)
-  std::string sound = "auto"; // --sound auto|on|off: the real player's audio output
+  std::string sound = "auto"; // --sound auto|on|off|file:PATH: the real player's audio output
   std::string clock = "";     // --clock virtual|real ("": virtual headless, real interactive)
   bool help = false;       // --help
 };
@@ -32,6 +32,8 @@ struct Options {
 inline bool interactive(const Options& options) { return options.script.empty(); }
 bool realPlayer(const Options& options);
 bool realClock(const Options& options);
+// The WAV file of --sound file:PATH; "" for the other choices.
+std::string soundFile(const Options& options);
 
 bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
 std::string usage();

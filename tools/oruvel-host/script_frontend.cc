@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "host/host.h"
+#include "host/inspection.h"
 #include "host/lcd_panel.h"
-#include "host/transcript.h"
 #include "tools/oruvel-host/dump.h"
 
 namespace oruvel_host {
@@ -176,19 +176,19 @@ void ScriptFrontend::runCommand(const Line& line, bool pluginRunning) {
     if (argument.empty()) return fail(line, "lcd needs a file name");
     if (!LcdPanel::writePbm(argument)) return fail(line, "cannot write the LCD picture");
   } else if (command == "lcdlock") {
-    eLCD* lcd = eDBoxLCD::getInstance();
-    host_transcript::line("lcdlock locked=" + std::to_string(lcd->isLocked() ? 1 : 0) +
-                          " count=" + std::to_string(lcd->lockCount()) +
-                          " locks=" + std::to_string(lcd->lockCalls()) +
-                          " unlocks=" + std::to_string(lcd->unlockCalls()));
+    const HostInspection::LcdLock lock = HostInspection::lcdLock(*eDBoxLCD::getInstance());
+    host_transcript::line("lcdlock locked=" + std::to_string(lock.locked ? 1 : 0) +
+                          " count=" + std::to_string(lock.count) +
+                          " locks=" + std::to_string(lock.locks) +
+                          " unlocks=" + std::to_string(lock.unlocks));
   } else if (command == "decoder") {
-    decoderParameters p = Decoder::applied();
+    const decoderParameters p = HostInspection::decoderApplied();
     char text[160];
     std::snprintf(text, sizeof text,
                   "decoder vpid=0x%x apid=0x%x tpid=0x%x pcrpid=0x%x audio_type=%d sets=%d",
                   static_cast<unsigned>(p.vpid), static_cast<unsigned>(p.apid),
                   static_cast<unsigned>(p.tpid), static_cast<unsigned>(p.pcrpid), p.audio_type,
-                  Decoder::setCount());
+                  HostInspection::decoderSets());
     host_transcript::line(text);
   } else if (command == "quit") {
     ended_ = true;

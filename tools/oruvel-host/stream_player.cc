@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -69,11 +70,36 @@ bool soundDeviceAvailable() {
   return pulse && *pulse;
 }
 
-std::vector<std::string> defaultDecoderCommand(bool sound) {
-  if (sound) return {"mpg123", "-q", "-"};
-  // Test mode: decode every frame, write no sound. Not quiet, so the log
-  // shows the stream's format and any decoding trouble.
-  return {"mpg123", "-t", "-"};
+std::vector<std::string> decoderCommand(icy::StreamFormat format, const SoundOutput& output) {
+  // mpg123 decodes MP3 with less than half of ffmpeg's work and stays.
+  if (format == icy::StreamFormat::Mp3) {
+    if (output.device) return {"mpg123", "-q", "-"};
+    if (!output.wavFile.empty()) return {"mpg123", "-q", "-w", output.wavFile, "-"};
+    // Test mode: decode every frame, write no sound. Not quiet, so the log
+    // shows the stream's format and any decoding trouble.
+    return {"mpg123", "-t", "-"};
+  }
+  // The demuxer named, so a pipe is not probed for seconds; the input's
+  // description and any trouble go to the log, no progress lines.
+  std::vector<std::string> command = {"ffmpeg", "-nostdin", "-hide_banner", "-nostats", "-loglevel", "info",
+                                      "-probesize", "32768", "-f",
+                                      format == icy::StreamFormat::Aac ? "aac" : "ogg",
+                                      "-i", "pipe:0", "-vn"};
+  if (output.device) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const char* pulse = std::getenv("PULSE_SERVER");
+    const bool server = (pulse && *pulse) || (runtime && *runtime && exists(std::string(runtime) + "/pulse/native"));
+    if (server)
+      command.insert(command.end(), {"-f", "pulse", "Oruvel"});
+    else
+      command.insert(command.end(), {"-f", "alsa", "default"});
+  } else if (!output.wavFile.empty()) {
+    // "file:" so that no part of the name is taken for a protocol.
+    command.insert(command.end(), {"-c:a", "pcm_s16le", "-f", "wav", "-y", "file:" + output.wavFile});
+  } else {
+    command.insert(command.end(), {"-f", "null", "-"});
+  }
+  return command;
 }
 
 // One stream: the reader thread and the decoder process it feeds.
@@ -82,10 +108,8 @@ class StreamPlayer::Session {
   Session(StreamPlayer& player, std::string url) : player_(player), url_(std::move(url)) {}
   ~Session() { end(); }
 
-  void begin() {
-    startDecoder();
-    thread_ = std::thread([this] { readStream(); });
-  }
+  // The decoder starts once the stream's first bytes have told its format.
+  void begin() { thread_ = std::thread([this] { readStream(); }); }
 
   // Stops the reader, then the decoder; returns the decoder's exit status.
   int end() {
@@ -100,7 +124,7 @@ class StreamPlayer::Session {
     if (thread_.joinable()) thread_.join();
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    if (pid_ > 0) {
+    if (pid_ > 0 && !reaped_) {
       int status = reap(pid_, sound ? 500 : player_.options_.graceMs);
       if (status == -2) {
         ::kill(pid_, SIGTERM);
@@ -114,20 +138,68 @@ class StreamPlayer::Session {
       logLine("decoder ended (" + std::string(exit_ < 0 ? "killed" : "exit status " +
                                                                        std::to_string(exit_)) +
               ")");
+    } else if (reaped_) {
+      exit_ = reapedExit_;
     }
     pid_ = -1;
     return exit_;
   }
 
  private:
-  void startDecoder() {
+  // Collects the stream's first bytes until they prove a format (or enough
+  // came to say they never will), then starts its decoder and feeds it.
+  void audio(const char* data, std::size_t len) {
+    if (decided_) {
+      feedDecoder(data, len);
+      return;
+    }
+    head_.append(data, len);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(head_.data());
+    icy::StreamFormat format = icy::formatFromBytes(bytes, head_.size());
+    if (format == icy::StreamFormat::Unknown && head_.size() < sniffLimit()) return;
+    decided_ = true;
+    const std::string type = contentType_.empty() ? "no content type" : "content type " + contentType_;
+    if (format == icy::StreamFormat::Unknown) {
+      setProblem("cannot play this stream: its audio is no MP3, AAC or Ogg (" + type + ")");
+    } else {
+      {
+        std::lock_guard<std::mutex> lock(player_.mutex_);
+        player_.status_.format = icy::formatName(format);
+        ++player_.status_.version;
+      }
+      const auto family = [](icy::StreamFormat f) {
+        return f == icy::StreamFormat::OggVorbis || f == icy::StreamFormat::OggOpus ? icy::StreamFormat::OggOther : f;
+      };
+      const icy::StreamFormat named = icy::formatFromContentType(contentType_);
+      if (named != icy::StreamFormat::Unknown && family(named) != family(format))
+        logLine(url_ + ": " + type + ", but the audio is " + icy::formatName(format));
+      startDecoder(format);
+    }
+    std::string head;
+    head.swap(head_);
+    feedDecoder(head.data(), head.size());
+  }
+
+  // Enough bytes to see two frames of any stream, past an ID3 tag ahead of it.
+  std::size_t sniffLimit() const {
+    constexpr std::size_t kWindow = 64 * 1024, kMaxTag = 1024 * 1024;
+    const auto* h = reinterpret_cast<const std::uint8_t*>(head_.data());
+    if (head_.size() < 10 || std::memcmp(h, "ID3", 3) != 0) return kWindow;
+    const std::size_t tag = (std::size_t(h[6] & 0x7F) << 21) | (std::size_t(h[7] & 0x7F) << 14) |
+                            (std::size_t(h[8] & 0x7F) << 7) | std::size_t(h[9] & 0x7F);
+    return std::min(tag, kMaxTag) + kWindow;
+  }
+
+  void startDecoder(icy::StreamFormat format) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
       setProblem("no pipe for the decoder");
       return;
     }
     const Options& o = player_.options_;
-    std::vector<std::string> command = o.decoder.empty() ? defaultDecoderCommand(o.sound) : o.decoder;
+    std::vector<std::string> command =
+        o.decoder.empty() ? decoderCommand(format, SoundOutput{o.sound, o.sound ? "" : o.wavFile}) : o.decoder;
+    decoderName_ = command[0];
     std::vector<char*> argv;
     for (auto& a : command) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -161,8 +233,8 @@ class StreamPlayer::Session {
     ::close(fds[0]);
     if (rc != 0) {
       ::close(fds[1]);
-      logLine("cannot start the decoder \"" + command[0] + "\": " + std::strerror(rc) +
-              "; playing without sound");
+      setProblem("cannot start the decoder " + command[0] + " (" + std::strerror(rc) + "): install " +
+                 command[0] + "; playing without sound");
       return;
     }
     // Never blocked for long: stop() must get through a decoder that hangs.
@@ -183,10 +255,10 @@ class StreamPlayer::Session {
     pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
 
     client_.onHeaders = [this](const icy::StreamInfo& info) {
+      contentType_ = info.contentType;
       if (info.name.empty()) return;
       std::lock_guard<std::mutex> lock(player_.mutex_);
       player_.status_.station = info.name;
-      player_.status_.problem.clear();
       ++player_.status_.version;
     };
     client_.onTitle = [this](const std::string& title) {
@@ -194,7 +266,7 @@ class StreamPlayer::Session {
       player_.status_.title = title;
       ++player_.status_.version;
     };
-    client_.onAudio = [this](const char* data, std::size_t len) { feedDecoder(data, len); };
+    client_.onAudio = [this](const char* data, std::size_t len) { audio(data, len); };
     icy::RetryPolicy retry;
     retry.attempts = 3;
     icy::RunSummary summary =
@@ -207,7 +279,8 @@ class StreamPlayer::Session {
     logLine(url_ + ": " + last.message);
     std::lock_guard<std::mutex> lock(player_.mutex_);
     player_.status_.ended = true;
-    player_.status_.problem = last.message;
+    // A decoder that could not play it is the news, not the stream's end.
+    if (player_.status_.problem.empty()) player_.status_.problem = last.message;
     ++player_.status_.version;
   }
 
@@ -230,10 +303,19 @@ class StreamPlayer::Session {
       }
       // The decoder has gone; the stream goes on for its titles.
       if (stopping_.load()) return;
-      logLine("the decoder stopped taking audio (" + std::string(std::strerror(errno)) +
-              "); playing without sound");
+      const std::string why = std::strerror(errno);
       ::close(fd_);
       fd_ = -1;
+      const int status = reap(pid_, 2000);
+      if (status != -2) {
+        reaped_ = true;
+        reapedExit_ = status;
+        std::lock_guard<std::mutex> lock(player_.mutex_);
+        player_.status_.decoderPid = -1;
+      }
+      setProblem("the decoder " + decoderName_ + " stopped" +
+                 (status >= 0 ? " (exit status " + std::to_string(status) + ")" : " (" + why + ")") +
+                 ": it cannot play this stream; see the log");
       return;
     }
   }
@@ -251,9 +333,16 @@ class StreamPlayer::Session {
   std::thread thread_;
   std::atomic<bool> stopping_{false};
   int fd_ = -1;     // the decoder's input; written by the thread only
-  pid_t pid_ = -1;
+  std::atomic<pid_t> pid_{-1};  // set by the thread, signalled by end()
   bool ended_ = false;
   int exit_ = -1;
+  // Written by the thread only, read by end() after it has joined.
+  std::string contentType_;
+  std::string head_;        // the first bytes, until they tell the format
+  bool decided_ = false;
+  std::string decoderName_;
+  bool reaped_ = false;     // the decoder died and was waited for
+  int reapedExit_ = -1;
 };
 
 StreamPlayer::StreamPlayer() : StreamPlayer(Options{}) {}

@@ -12,7 +12,9 @@
 
 #include "host/host.h"
 #include "host/lcd_panel.h"
+#include "tools/icy/title_text.h"
 #include "tools/oruvel-host/stream_player.h"
+#include "tools/oruvel-host/widget_visitor.h"
 
 // Last, and without its one-letter macros (move, timeout, ...), which
 // would clash with the host's member names.
@@ -82,14 +84,19 @@ Pair markPair(const eString& colour) {
   return kBlue;
 }
 
-// Draws one window's widgets; an open combo box's list comes last, over
-// everything else in the window.
-class WindowPainter {
+void drawDialog(const TerminalLayout& layout, eMessageBox& box, bool active, bool unicode);
+
+// Paints one shown window: a message box as a dialog, any other window
+// with its widgets at their scaled places, and an open combo box's list
+// last, over everything else in the window.
+class WindowPainter : public WidgetVisitor {
  public:
   WindowPainter(const TerminalLayout& layout, bool active, bool unicode)
       : layout_(layout), active_(active), unicode_(unicode) {}
 
-  void window(eWindow& w) {
+  void messageBox(eMessageBox& box) override { drawDialog(layout_, box, active_, unicode_); }
+
+  void window(eWindow& w) override {
     const CellRect outer = layout_.cells(w.getPosition().x, w.getPosition().y, w.getSize().width,
                                          w.getSize().height);
     focus_ = w.getFocus();
@@ -110,24 +117,20 @@ class WindowPainter {
   void widget(eWidget& w, int originX, int originY) {
     if (!w.isShownItself()) return;
     const int x = originX + w.getPosition().x, y = originY + w.getPosition().y;
-    const CellRect r = layout_.cells(x, y, w.getSize().width, w.getSize().height);
-    if (auto* bar = dynamic_cast<eStatusBar*>(&w)) statusBar(*bar, r);
-    else if (auto* combo = dynamic_cast<eComboBox*>(&w)) comboBox(*combo, r);
-    else if (auto* field = dynamic_cast<eTextInputField*>(&w)) textField(*field, r);
-    else if (auto* button = dynamic_cast<eButton*>(&w)) this->button(*button, r);
-    else if (auto* list = dynamic_cast<eListBoxBase*>(&w)) listBox(*list, r);
-    else if (dynamic_cast<eLabel*>(&w)) label(w.getText(), r, pairAttr(kWindow));
+    r_ = layout_.cells(x, y, w.getSize().width, w.getSize().height);
+    visitWidget(w, *this);
     for (eWidget* child : w.getChildren()) widget(*child, x, y);
   }
 
-  void label(const std::string& text, const CellRect& r, attr_t attr) {
-    std::vector<std::string> lines = wrapLines(text, 100000);
-    for (int i = 0; i < r.height && i < static_cast<int>(lines.size()); ++i)
-      put(r.y + i, r.x, lines[static_cast<size_t>(i)], attr, r.right(), unicode_);
+  void label(eLabel& l) override {
+    std::vector<std::string> lines = wrapLines(l.getText(), 100000);
+    for (int i = 0; i < r_.height && i < static_cast<int>(lines.size()); ++i)
+      put(r_.y + i, r_.x, lines[static_cast<size_t>(i)], pairAttr(kWindow), r_.right(), unicode_);
   }
 
   // A colour-key mark and the text, centred; the mark keeps its colour.
-  void button(eButton& b, const CellRect& r) {
+  void button(eButton& b) override {
+    const CellRect& r = r_;
     const attr_t attr = focused(b) ? pairAttr(kFocus, A_REVERSE) | A_BOLD : pairAttr(kButton, A_BOLD);
     fill(r, attr);
     const eString& colour = b.getShortcutPixmap().empty() ? b.getShortcut() : b.getShortcutPixmap();
@@ -143,7 +146,8 @@ class WindowPainter {
     put(r.y, x, text, attr, r.right(), unicode_);
   }
 
-  void comboBox(eComboBox& c, const CellRect& r) {
+  void comboBox(eComboBox& c) override {
+    const CellRect& r = r_;
     const attr_t attr = focused(c) ? pairAttr(kFocus, A_REVERSE) | A_BOLD : pairAttr(kField, A_UNDERLINE);
     fill(r, attr);
     put(r.y, r.x + 1, c.getText(), attr, r.right() - 2, unicode_);
@@ -163,7 +167,8 @@ class WindowPainter {
     entries(list, r, true, pairAttr(kField, A_REVERSE));
   }
 
-  void textField(eTextInputField& f, const CellRect& r) {
+  void textField(eTextInputField& f) override {
+    const CellRect& r = r_;
     attr_t attr = focused(f) ? pairAttr(kFocus, A_REVERSE) : pairAttr(kField, A_UNDERLINE);
     if (f.isEditing()) attr = pairAttr(kField, A_UNDERLINE) | A_BOLD;
     fill(r, attr);
@@ -182,8 +187,8 @@ class WindowPainter {
     }
   }
 
-  void listBox(eListBoxBase& list, const CellRect& r) {
-    entries(list, r, focused(list), pairAttr(kWindow));
+  void listBox(eListBoxBase& list) override {
+    entries(list, r_, focused(list), pairAttr(kWindow));
   }
 
   // Rows of a list, scrolled so that the highlight is in view.
@@ -209,7 +214,8 @@ class WindowPainter {
       put(r.bottom() - 1, r.right() - 1, unicode_ ? "\u2193" : "v", attr | A_BOLD, r.right(), unicode_);
   }
 
-  void statusBar(eStatusBar& bar, const CellRect& r) {
+  void statusBar(eStatusBar& bar) override {
+    const CellRect& r = r_;
     fill(r, pairAttr(kStatusBar, A_REVERSE));
     std::string text = bar.currentText();
     // A field being edited shows how to fill it in.
@@ -220,6 +226,7 @@ class WindowPainter {
 
   const TerminalLayout& layout_;
   bool active_, unicode_;
+  CellRect r_;  // the cells of the widget being painted
   eWidget* focus_ = nullptr;
   eComboBox* openCombo_ = nullptr;
   CellRect comboRect_;
@@ -463,11 +470,8 @@ void TerminalFrontend::drawScreen(const TerminalLayout& layout) {
   if (!running) running = top;
   for (eWidget* w : eApp->windows()) {
     if (!w->isVisible()) continue;
-    if (auto* box = dynamic_cast<eMessageBox*>(w)) {
-      drawDialog(layout, *box, box == running, unicode_);
-    } else if (auto* window = dynamic_cast<eWindow*>(w)) {
-      WindowPainter(layout, window == running, unicode_).window(*window);
-    }
+    WindowPainter painter(layout, w == running, unicode_);
+    visitWidget(*w, painter);
   }
 }
 
@@ -490,9 +494,12 @@ std::string TerminalFrontend::playerText() const {
   if (setup_.player) {
     const StreamPlayer::Status s = setup_.player->status();
     if (s.stream) {
-      text = (unicode_ ? "\u266a " : "Playing: ") + s.station;
-      if (!s.title.empty()) text += (unicode_ ? " \u2014 " : " - ") + s.title;
-      if (!s.problem.empty()) text += "  (" + s.problem + ")";
+      // Each piece in its own charset, so a Latin-1 title leaves a UTF-8 name be.
+      text = (unicode_ ? "\u266a " : "Playing: ") + icy::titleToUtf8(s.station);
+      if (!s.title.empty()) text += (unicode_ ? " \u2014 " : " - ") + icy::titleToUtf8(s.title);
+      if (!s.format.empty()) text += "  [" + s.format + "]";
+      if (!s.problem.empty()) text += "  (" + icy::titleToUtf8(s.problem) + ")";
+      else if (!setup_.sound && !setup_.wavFile.empty()) text += "  [decoding into " + setup_.wavFile + "]";
       else if (!setup_.sound) text += "  [no sound device: decoding only]";
     } else {
       text = (unicode_ ? "\u25b6 " : "Playing: ") + s.station;

@@ -33,6 +33,7 @@ class TerminalFrontend : public eFrontend {
     StreamPlayer* player = nullptr;  // the real player, for the player line; null: stub
     bool sound = false;              // the player plays on a sound device
     std::string logPath;             // shown on the player line
+    std::string wavFile;             // without sound: the WAV file decoded into
   };
 
   explicit TerminalFrontend(Setup setup);

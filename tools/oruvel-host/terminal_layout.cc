@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "tools/icy/title_text.h"
+
 namespace oruvel_host {
 namespace {
 
@@ -37,7 +39,8 @@ long decodeUtf8(const std::string& text, size_t i, size_t& length) {
 // character as it will be shown.
 template <class Piece>
 void eachShown(const std::string& raw, bool unicode, Piece piece) {
-  std::string text = raw;
+  // Titles come in any charset: what is not UTF-8 is read as Windows-1252.
+  std::string text = unicode ? icy::titleToUtf8(raw) : raw;
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   for (size_t i = 0; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -173,7 +176,9 @@ std::vector<std::string> lcdBraille(const LcdFrame& frame, bool unicode) {
   return lines;
 }
 
-std::vector<std::string> wrapLines(const std::string& text, int columns) {
+std::vector<std::string> wrapLines(const std::string& raw, int columns) {
+  // As fitText reads it, so the pieces cut from it match what it shows.
+  const std::string text = icy::titleToUtf8(raw);
   std::vector<std::string> out;
   if (columns < 1) columns = 1;
   size_t start = 0;

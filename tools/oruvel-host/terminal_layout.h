@@ -56,9 +56,11 @@ class TerminalLayout {
   LcdPlace lcdPlace_ = LcdPlace::None;
 };
 
-// Text cut to `columns` display cells: UTF-8 decoded where it is valid (a
-// wide character counts two), invalid bytes and control characters shown
-// as '?', a trailing line end dropped. Tabs become one blank.
+// Text cut to `columns` display cells: text that is not valid UTF-8 read
+// as Windows-1252 first (titles come in any charset), a wide character
+// counting two, control characters shown as '?', a trailing line end
+// dropped. Tabs become one blank. Without unicode every byte above ASCII
+// is one '?'.
 std::string fitText(const std::string& text, int columns, bool unicode = true);
 // Display cells the text takes (after the replacements of fitText).
 int textCells(const std::string& text, bool unicode = true);

@@ -1,9 +1,0 @@
-#pragma once
-#include "host/eservice.h"
-
-// Asks the host's player to play ref unless the parental lock forbids it:
-// 1 when asked, 0 when refused.
-int my_playService(const eServiceReference& ref);
-// The ripper probe: 1 when a ripper runs, 0 when none (and /tmp/lumopid is
-// removed).
-int my_findpid();

@@ -1,0 +1,202 @@
+"""The Radio Browser source: a genre's page from the catalogue's stations
+with that tag, a station's tune-in playlist from the API's click
+endpoint, and the most used tags as a genre file. Pages are kept in the
+state database and served from there while fresh, and stale ones while the
+API cannot be reached; when nothing can be had, an empty page or playlist
+at once, with the reason in the request log."""
+
+import threading
+import time
+
+import page_writer as pw
+from http_front import PAGE_PATH, PLAYLIST_PATH, DirectoryServer, Handler
+from radio_browser import Deadline, Refused, UpstreamError
+
+SEARCH_ROUNDS = 3            # pages of search results asked for at most
+MAX_UUID = 64
+
+
+class RadioBrowserSource:
+    """`api`: a RadioBrowser client; `state`: a StationState; `codecs`: the
+    catalogue's codec names offered, upper case."""
+
+    def __init__(self, api, state, codecs, limit=500, http_only=False, cache_seconds=600,
+                 retry_after=15):
+        self.api = api
+        self.state = state
+        self.codecs = list(codecs)
+        self.limit = limit
+        self.http_only = http_only
+        self.cache_seconds = cache_seconds
+        self.retry_after = retry_after
+        self._failed_at = None       # when the API last failed us, and why
+        self._failure = ""
+        self._genre_locks = {}
+        self._locks_lock = threading.Lock()
+
+    # --- the API's state ---------------------------------------------------
+
+    def _ask(self, work):
+        """(work(deadline), None), or (None, why not): after a failure the API
+        is left alone for retry_after seconds; a refusal is no failure."""
+        failed_at = self._failed_at
+        if failed_at is not None and time.monotonic() - failed_at < self.retry_after:
+            return None, "the API failed %.0f s ago, not asked: %s" % (
+                time.monotonic() - failed_at, self._failure)
+        try:
+            result = work(Deadline(self.api.budget))
+        except Refused as e:
+            return None, str(e)
+        except UpstreamError as e:
+            self._failed_at, self._failure = time.monotonic(), str(e)
+            return None, str(e)
+        self._failed_at = None
+        return result, None
+
+    # --- genre pages -------------------------------------------------------
+
+    def _lock_for(self, key):
+        with self._locks_lock:
+            return self._genre_locks.setdefault(key, threading.Lock())
+
+    def genre_page(self, genre):
+        """(page bytes, reason)."""
+        tag = genre.strip()
+        if not tag:
+            return pw.station_page([]), "empty genre"
+        key = "%s|%s|%d|%s" % (tag.lower(), ",".join(self.codecs), self.limit,
+                               "http" if self.http_only else "any")
+        # One question at a time per genre: whoever waits gets the answer kept.
+        with self._lock_for(key):
+            kept = self.state.page(key)
+            if kept and time.time() - kept[2] < self.cache_seconds:
+                return kept[0], "cached: %d stations" % kept[1]
+            stations, why_not = self._ask(lambda deadline: self._stations_tagged(tag, deadline))
+            if stations is None:
+                if kept:
+                    return kept[0], "stale: %d stations from %.0f s ago; %s" % (
+                        kept[1], time.time() - kept[2], why_not)
+                return pw.station_page([]), "empty: " + why_not
+            body = self._page(stations)
+            self.state.store_page(key, body, len(stations))
+            return body, "fresh: %d stations from %s" % (len(stations), self.api.last_server)
+
+    def _stations_tagged(self, tag, deadline):
+        """The catalogue's stations for the tag that the page may list, most
+        played first; more pages of results are asked for while the local
+        checks leave fewer than the limit."""
+        params = {"tag": tag.lower(), "tagExact": "true", "hidebroken": "true",
+                  "order": "clickcount", "reverse": "true"}
+        if len(self.codecs) == 1:
+            params["codec"] = self.codecs[0]
+            batch = self.limit
+        else:
+            batch = self.limit + self.limit // 4 + 10
+        if self.http_only:
+            params["is_https"] = "false"
+        chosen, seen, offset = [], set(), 0
+        for round_ in range(SEARCH_ROUNDS):
+            try:
+                answer = self.api.search(dict(params, limit=batch, offset=offset), deadline)
+            except UpstreamError:
+                if round_ == 0:
+                    raise
+                break   # what the first pages gave will do
+            for item in answer:
+                station = self._usable(item, tag)
+                if station and station["uuid"] not in seen:
+                    seen.add(station["uuid"])
+                    chosen.append(station)
+            if len(chosen) >= self.limit or len(answer) < batch:
+                break
+            offset += len(answer)
+        chosen.sort(key=lambda s: -s["plays"])   # stable: the catalogue's order among equals
+        return chosen[:self.limit]
+
+    def _usable(self, item, tag):
+        """The fields the page needs from one catalogue record, or None when
+        the station is not to be listed."""
+        uuid = item.get("stationuuid")
+        if not isinstance(uuid, str) or not 0 < len(uuid) <= MAX_UUID or not uuid.isprintable():
+            return None
+        codec = item.get("codec")
+        codec = codec.strip().upper() if isinstance(codec, str) else ""
+        if codec not in self.codecs or pw.number(item.get("hls")) or (
+                "lastcheckok" in item and item["lastcheckok"] is not None
+                and not pw.number(item["lastcheckok"])):
+            return None
+        tags = item.get("tags")
+        tags = tags if isinstance(tags, str) else ""
+        if tag.lower() not in (t.strip().lower() for t in tags.split(",")):
+            return None
+        url = (pw.stream_address(item.get("url_resolved"), self.http_only)
+               or pw.stream_address(item.get("url"), self.http_only))
+        name = pw.clean_text(item.get("name"))
+        if not url or not name:
+            return None
+        return {"uuid": uuid, "name": name, "url": url, "codec": codec, "tags": tags,
+                "bitrate": pw.number(item.get("bitrate")), "plays": pw.number(item.get("clickcount"))}
+
+    def _page(self, stations):
+        ids = self.state.ids_for([(s["uuid"], s["name"], s["url"]) for s in stations])
+        return pw.station_page(
+            pw.station_line(s["name"], pw.MIME_TYPES[s["codec"]], sid, s["bitrate"], s["tags"], s["plays"])
+            for s, sid in zip(stations, ids))
+
+    # --- tune-in -----------------------------------------------------------
+
+    def playlist(self, sid):
+        """(playlist bytes, reason)."""
+        known = self.state.station(sid)
+        if not known:
+            return pw.tune_in_playlist(None, ""), "unknown id"
+        uuid, name, last_url = known
+        answer, why = self._ask(lambda deadline: self.api.click(uuid, deadline))
+        url = pw.stream_address(answer.get("url"), self.http_only) if answer else None
+        if url:
+            self.state.remember_address(sid, url)
+            return pw.tune_in_playlist(url, name), "clicked"
+        why = why or "the click answer has no usable address"
+        last_url = pw.stream_address(last_url, self.http_only)
+        if last_url:
+            return pw.tune_in_playlist(last_url, name), "last known address; " + why
+        return pw.tune_in_playlist(None, ""), "no address; " + why
+
+    # --- genres ------------------------------------------------------------
+
+    def genre_names(self, count):
+        """The `count` most used tags that can be genre names; UpstreamError
+        when the API gives none."""
+        names, seen = [], set()
+        for tag in self.api.top_tags(count * 2 + 10):
+            name = pw.genre_name(tag.get("name"))
+            if name and name.lower() not in seen:
+                seen.add(name.lower())
+                names.append(name)
+        return names[:count]
+
+
+class OnlineDirectory(DirectoryServer):
+    def __init__(self, options, source):
+        super().__init__(options, OnlineHandler)
+        self.source = source
+
+
+class OnlineHandler(Handler):
+    def _route(self, path, params):
+        source = self.server.source
+        text = lambda key: params.get(key, b"").decode("utf-8", "replace")
+        if path == PAGE_PATH:
+            body, reason = source.genre_page(text("genre"))
+            content_type = "text/xml; charset=UTF-8"
+        elif path == PLAYLIST_PATH:
+            body, reason = source.playlist(text("id"))
+            content_type = "audio/x-scpls"
+        else:
+            self._log(path, params)
+            self._answer(404, b"not found\n", "text/plain")
+            return
+        self._log(path, params, reason)
+        if self.server.options.verbose:
+            self.log_message("%s: %s", self.path, reason)
+        self._answer(200, body, content_type)

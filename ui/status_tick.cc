@@ -1,0 +1,42 @@
+#include "ui/status_tick.h"
+
+#include "base/version.h"
+#include "host/host.h"
+#include "ui/status_text.h"
+#include "base/fixed_text.h"
+#include "ripper/ripper_files.h"
+#include "ui/main_window.h"
+
+namespace oruvel {
+
+eString serviceInfo(int id) {
+  eServiceInterface* services = eServiceInterface::getInstance();
+  eServiceHandler* handler = services ? services->getService() : nullptr;
+  return handler ? handler->getInfo(id) : eString();
+}
+
+bool readRipperLine() { return ripper::readProgressLine(lm_info); }
+
+void refreshLcd() {
+  lcdtitle = serviceInfo(1);
+  lcdstring = eString("Oruvel V" ORUVEL_VERSION " PLAY:") + lcdtitle + "  RIP: " + lm_info;
+  eDBoxLCD* hostLcd = eDBoxLCD::getInstance();
+  hostLcd->unlock();
+  showDisplay();
+  hostLcd->lock();
+}
+
+}  // namespace oruvel
+
+void eOruvel::getStreamInfo() {
+  play_status->setText(oruvel::serviceInfo(1));
+  if (oruvel::readRipperLine()) {
+    rip_button->setText("Stop");
+  } else {
+    oruvel::copyBounded(lm_info, "lumoripper is not running.");
+    rip_button->setText("Rip");
+  }
+  rip_status->setText(eString().sprintf("%s", lm_info));
+  oruvel::refreshLcd();
+  status_timer->start(3000, false);
+}
