@@ -142,10 +142,10 @@ TEST(Lists, DirectoryPageReadsAsTheLineBufferDoes) {
   TempRoot root;
   // Lines made of keys, quotes, line ends, NULs and runs of every length
   // around the reader's windows, pieces and blocks.
-  const std::vector<std::string> parts = {"name=", "id=", "br=", "genre=", " mt=", "=", "\"", "\"", "\r", "\r\n",
-                                          " ", "Ab", "128", "  +96", "-3", std::string(1, '\0'), "nam", "enre",
-                                          std::string(7, 'x'), std::string(15, 'y'), std::string(40, 'z'),
-                                          std::string(600, 'w')};
+  const std::vector<std::string> parts = {
+      "name=", "id=", "br=", "genre=", " mt=", "=", "\"", "\"", "\r", "\r\n", " ", "Ab", "nam", "enre", "128",
+      "  +96", "-3", "99999999999999999999", std::string(1, '\0'), std::string(7, 'x'), std::string(15, 'y'),
+      std::string(40, 'z'), std::string(600, 'w')};
   std::mt19937 random(14);
   std::string content;
   while (content.size() < 300 * 1024) {
