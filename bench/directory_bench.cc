@@ -1,5 +1,5 @@
-// Reading a directory page into the Station list, and filling the station
-// list box from it, at 1000, 10000 and 100000 stations.
+// Reading a directory page into the Station list, filling the station list
+// box from it, and looking a station up, at up to 100000 stations.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <stdlib.h>
@@ -83,5 +83,22 @@ void BM_FillStationList(benchmark::State& state) {
   RemoveList();
 }
 BENCHMARK(BM_FillStationList)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Looking a station up by key, as every move of the highlight does, near
+// the top of the list (the far end of its links).
+void BM_LookUpStation(benchmark::State& state) {
+  PageFile page(static_cast<int>(state.range(0)));
+  which_bitrate[0] = '0';
+  which_bitrate[1] = '\0';
+  oruvel::readDirectoryPage(page.path());
+  int key = 0;
+  for (auto _ : state) {
+    NET_Element_ermitteln(key % 16 + 1, AnzahlNETElemente);
+    benchmark::DoNotOptimize(net_anker);
+    ++key;
+  }
+  RemoveList();
+}
+BENCHMARK(BM_LookUpStation)->Arg(1000)->Arg(100000);
 
 }  // namespace

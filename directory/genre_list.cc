@@ -12,9 +12,12 @@ GenreNode* genre_ende = nullptr;
 int AnzahlGenreElemente = 0;
 char which_genre[64];
 
-void GENRE_Element_ermitteln(int key, int count) {
-  genre_anker = oruvel::nodeWithKey(genre_ende, key, count);
-}
+namespace {
+// The nodes of the Genre list, their storage and their key index.
+oruvel::NodeList<GenreNode> genres;
+}  // namespace
+
+void GENRE_Element_ermitteln(int key, int count) { genre_anker = genres.withKey(key, count); }
 
 namespace oruvel {
 
@@ -39,11 +42,12 @@ bool readGenreList(const char* path, const std::function<void(const char*, int)>
   std::FILE* file = openRegularFile(path, "r+");
   if (!file) return false;
 
-  NodeChain<GenreNode> chain;
+  genre_anker = genre_ende = nullptr;
+  genres.clear();
   auto add = [&](std::string_view name) {
-    GenreNode* node = chain.push();
+    GenreNode* node = genres.push();
     copyBounded(node->name, name);  // a longer name is cut to the field
-    if (onEntry) onEntry(node->name, chain.count());
+    if (onEntry) onEntry(node->name, genres.count());
   };
   add(kFavouritesGenre);
   add(kStationsGenre);
@@ -54,7 +58,9 @@ bool readGenreList(const char* path, const std::function<void(const char*, int)>
     if (genreNameInLine(piece, name)) add(name);
   std::fclose(file);
 
-  chain.install(genre_anker, genre_ende, AnzahlGenreElemente);
+  genres.trim();
+  genre_anker = genre_ende = genres.head();
+  AnzahlGenreElemente = genres.count();
   return true;
 }
 

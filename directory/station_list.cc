@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "directory/directory_page.h"
 #include "directory/line_values.h"
 #include "directory/node_list.h"
 #include "base/fixed_text.h"
@@ -16,19 +17,15 @@ int AnzahlNETElemente = 0;
 char which_bitrate[6] = "0";
 int read_error = 0;
 
-void NET_Element_ermitteln(int key, int count) {
-  net_anker = oruvel::nodeWithKey(net_ende, key, count);
-}
-
 namespace {
-// The nodes of the current list in key order, kept beside the links so a
-// refill needs no walk.
-std::vector<StationNode*> stations_by_key;
+// The nodes of the current list, their storage and their key index.
+oruvel::NodeList<StationNode> stations;
 }  // namespace
 
+void NET_Element_ermitteln(int key, int count) { net_anker = stations.withKey(key, count); }
+
 void RemoveList() {
-  oruvel::releaseChain(net_ende);
-  stations_by_key.clear();
+  stations.release();
   net_anker = net_ende = nullptr;
   AnzahlNETElemente = 0;
 }
@@ -39,10 +36,26 @@ namespace {
 
 constexpr std::size_t kStationLine = 512;  // the station files' line buffer
 
-// Copies a value into its field, cut at the field's width.
+// Copies a value into its field, cut at the field's width; a key that
+// does not occur leaves the field empty.
 template <std::size_t N>
 void setField(char (&field)[N], const LineValue& value) {
-  if (value.found) copyBounded(field, value.text);
+  copyBounded(field, value.text);
+}
+template <std::size_t N>
+void setField(char (&field)[N], const DirectoryKeys& keys, DirectoryKeys::Key key) {
+  if (keys.has(key)) {
+    keys.copyValue(key, field);
+  } else {
+    field[0] = '\0';
+  }
+}
+
+// A new station with every field empty.
+StationNode* newStation() {
+  StationNode* node = stations.push();
+  node->name[0] = node->genre[0] = node->id[0] = node->bitrate[0] = '\0';
+  return node;
 }
 
 // Opens for reading and update, as the receiver's files are opened: a file
@@ -60,61 +73,57 @@ bool failRead() {
 }
 
 // Once the new file is open the read cannot fail any more, so the list it
-// replaces is given up: its nodes and index are reused for the new one.
+// replaces is given up: its nodes are filled again with the new one.
 void giveUpList() {
   net_anker = net_ende = nullptr;
   AnzahlNETElemente = 0;
-  stations_by_key.clear();
+  stations.clear();
 }
 
-bool finishRead(NodeChain<StationNode>& chain) {
-  chain.install(net_anker, net_ende, AnzahlNETElemente, stations_by_key);
+bool finishRead() {
+  stations.trim();
+  net_anker = net_ende = stations.head();
+  AnzahlNETElemente = stations.count();
   read_error = 0;
   return true;
 }
 
 }  // namespace
 
-bool directoryLinePasses(std::string_view line, std::string_view filter) {
-  if (filter != "0") {
-    LineValue bitrate = quotedValue(line, "br=");
-    if (bitrate.found && leadingInteger(bitrate.text) < leadingInteger(filter)) return false;
-  }
-  return lineHas(line, "name=");
-}
-
-void stationFromDirectoryLine(std::string_view line, StationNode& node) {
-  setField(node.name, quotedValue(line, "name="));
-  setField(node.id, quotedValue(line, "id="));
-  setField(node.bitrate, quotedValue(line, "br="));
-  setField(node.genre, quotedValue(line, "genre="));
-}
-
 bool readDirectoryPage(const std::string& path) {
   std::FILE* file = openForUpdate(path.c_str());
   if (!file) return failRead();
-  std::string_view filter = fixedView(which_bitrate);
-  NodeChain<StationNode> chain(net_ende, std::move(stations_by_key));
+  const std::string_view filter = fixedView(which_bitrate);
+  const bool filtering = filter != "0";
+  const long lowest = leadingInteger(filter);
   giveUpList();
-  PieceReader reader(file, kStationLine, bounds::kPageBytes);
+  BlockPieceReader reader(file, kStationLine, bounds::kPageBytes);
   std::string_view piece;
-  while (reader.next(piece))
-    if (directoryLinePasses(piece, filter)) stationFromDirectoryLine(piece, *chain.push());
+  while (reader.next(piece)) {
+    const DirectoryKeys keys = directoryKeys(piece);
+    if (!keys.has(keys.kName)) continue;
+    // A station without "br=" passes the filter.
+    if (filtering && keys.has(keys.kBitrate) && leadingInteger(keys.value(keys.kBitrate)) < lowest) continue;
+    StationNode* node = stations.push();
+    setField(node->name, keys, keys.kName);
+    setField(node->id, keys, keys.kId);
+    setField(node->bitrate, keys, keys.kBitrate);
+    setField(node->genre, keys, keys.kGenre);
+  }
   std::fclose(file);
-  return finishRead(chain);
+  return finishRead();
 }
 
 bool readLocalStations(const char* path) {
   std::FILE* file = openForUpdate(path);
   if (!file) return failRead();
-  NodeChain<StationNode> chain(net_ende, std::move(stations_by_key));
   giveUpList();
   PieceReader reader(file, kStationLine, bounds::kStationFileBytes);
   std::string_view piece;
   while (reader.next(piece)) {
     LineValue name = quotedValue(piece, "name=");
     if (!name.found) continue;
-    StationNode* node = chain.push();
+    StationNode* node = newStation();
     setField(node->name, name);
     // The very next line holds the tune-in address; it is consumed either
     // way. A name line that ends the file gives its own.
@@ -124,9 +133,9 @@ bool readLocalStations(const char* path) {
     if (lineHas(piece, "url=")) setField(node->id, ampersandValue(piece, "id="));
   }
   std::fclose(file);
-  return finishRead(chain);
+  return finishRead();
 }
 
-const std::vector<StationNode*>& stationsInKeyOrder() { return stations_by_key; }
+const std::vector<StationNode*>& stationsInKeyOrder() { return stations.byKey(); }
 
 }  // namespace oruvel

@@ -43,10 +43,4 @@ bool readLocalStations(const char* path);
 // The stations of the current list in key order (key 1 first).
 const std::vector<StationNode*>& stationsInKeyOrder();
 
-// Whether a directory line gives a station: it names one and its "br="
-// is not below the filter (the filter "0" is off).
-bool directoryLinePasses(std::string_view line, std::string_view filter);
-// The station of a directory line that passed.
-void stationFromDirectoryLine(std::string_view line, StationNode& node);
-
 }  // namespace oruvel

@@ -3,6 +3,7 @@
 #include "directory/genre_list.h"
 #include "ui/info_box.h"
 #include "directory/station_list.h"
+#include "ui/station_list_box.h"
 #include "directory/tune_in.h"
 #include "base/fixed_text.h"
 #include "ui/main_window.h"
@@ -64,5 +65,5 @@ void eOruvel::selectionChanged(eListBoxEntryText* item) {
   }
   NET_Element_ermitteln(key, AnzahlNETElemente);
   if (!net_anker) return;
-  station_info->setText(eString().sprintf("(%i) %s", item_eintrag, net_anker->name));
+  station_info->setText(oruvel::stationRowText(item_eintrag, net_anker->name));
 }

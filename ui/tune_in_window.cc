@@ -3,6 +3,7 @@
 
 #include "ui/info_box.h"
 #include "directory/station_list.h"
+#include "ui/station_list_box.h"
 #include "directory/tune_in.h"
 #include "base/config.h"
 #include "base/fixed_text.h"
@@ -23,7 +24,7 @@ void eOruvel::selectedItem(eListBoxEntryText* entry) {
   NET_Element_ermitteln(key, AnzahlNETElemente);
   BuildPlayRipStrings();
   if (playlistread_error == 0) {
-    station_info->setText(eString().sprintf("(%i) %s", item_eintrag, net_anker->name));
+    station_info->setText(oruvel::stationRowText(item_eintrag, net_anker->name));
     setFocus(play_button);
   } else {
     station_info->setText("playlist could not be read. please select another stream.");

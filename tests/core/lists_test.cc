@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "directory/favourites.h"
 #include "directory/genre_list.h"
+#include "directory/line_values.h"
 #include "directory/station_list.h"
 #include "base/fixed_text.h"
 #include "base/read_bounds.h"
@@ -109,6 +112,50 @@ TEST(Lists, DirectoryPageFilterAndFieldCuts) {
   EXPECT_EQ(page(root, ""), Rows{});
   EXPECT_EQ(net_anker, nullptr);
   EXPECT_TRUE(oruvel::stationsInKeyOrder().empty());
+}
+
+// The page as a 512-byte line buffer reads it, with one substring search
+// per key: what the block reader must give, station for station.
+Rows pageReadLineByLine(const std::string& path, const char* filter) {
+  auto field = [](const oruvel::LineValue& v, std::size_t width) {
+    return std::string(std::string(v.text.substr(0, width - 1)).c_str());  // cut, then up to a NUL
+  };
+  Rows rows;
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  oruvel::PieceReader reader(file, 512);
+  std::string_view piece;
+  while (reader.next(piece)) {
+    const oruvel::LineValue br = oruvel::quotedValue(piece, "br=");
+    if (std::string(filter) != "0" && br.found &&
+        std::strtol(std::string(br.text).c_str(), nullptr, 10) < std::strtol(filter, nullptr, 10))
+      continue;
+    const oruvel::LineValue name = oruvel::quotedValue(piece, "name=");
+    if (name.found)
+      rows.push_back(field(name, 512) + "|" + field(oruvel::quotedValue(piece, "id="), 16) + "|" + field(br, 12) +
+                     "|" + field(oruvel::quotedValue(piece, "genre="), 128));
+  }
+  std::fclose(file);
+  return rows;
+}
+
+TEST(Lists, DirectoryPageReadsAsTheLineBufferDoes) {
+  TempRoot root;
+  // Lines made of keys, quotes, line ends, NULs and runs of every length
+  // around the reader's windows, pieces and blocks.
+  const std::vector<std::string> parts = {
+      "name=", "id=", "br=", "genre=", " mt=", "=", "\"", "\"", "\r", "\r\n", " ", "Ab", "nam", "enre", "128",
+      "  +96", "-3", "99999999999999999999", std::string(1, '\0'), std::string(7, 'x'), std::string(15, 'y'),
+      std::string(40, 'z'), std::string(600, 'w')};
+  std::mt19937 random(14);
+  std::string content;
+  while (content.size() < 300 * 1024) {
+    for (int n = std::uniform_int_distribution<int>(0, 14)(random); n > 0; --n)
+      content += parts[std::uniform_int_distribution<std::size_t>(0, parts.size() - 1)(random)];
+    if (random() % 8 != 0) content += '\n';
+  }
+  root.write("/tmp/lumonet", content);
+  for (const char* filter : {"0", "100"})
+    EXPECT_EQ(page(root, content, filter), pageReadLineByLine(root.at("/tmp/lumonet"), filter)) << filter;
 }
 
 TEST(Lists, LocalFileTakesTheNameLineAndTheUrlLineAfterIt) {
