@@ -1,7 +1,6 @@
 #include "ui/player_window.h"
 
-#include "ui/status_text.h"
-#include "ui/status_tick.h"
+#include "ui/lcd_status.h"
 #include "base/fixed_text.h"
 #include "ui/main_window.h"
 

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "ui/info_box.h"
+#include "ui/list_keys.h"
 #include "directory/station_list.h"
 #include "host/host.h"
 

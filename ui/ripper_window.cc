@@ -1,5 +1,5 @@
 // The red key: starting and stopping the ripper from the main window.
-#include "ui/ripper_control.h"
+#include "ui/ripper_window.h"
 
 #include <cstdlib>
 #include <string>

@@ -1,11 +1,23 @@
-#include "ui/status_tick.h"
-
+// The LCD's status texts, built at load, and the status tick that the main
+// window and the player window share.
+#include "base/fixed_text.h"
 #include "base/version.h"
 #include "host/host.h"
-#include "ui/status_text.h"
-#include "base/fixed_text.h"
+#include "lcd/lcd_display.h"
+#include "lcd/status_layout.h"
 #include "ripper/ripper_files.h"
 #include "ui/main_window.h"
+#include "ui/lcd_status.h"
+
+// The load-time LCD objects of the plug-in. They are defined here, in one
+// file, so that they are built in this order when the library is loaded:
+// the two texts first, then the display, whose constructor opens the panel.
+eString lcdstring;
+eString lcdtitle;
+CLCDDisplay display;
+char lm_info[256];
+
+void showDisplay() { oruvel::layoutStatusText(display, lcdstring); }
 
 namespace oruvel {
 

@@ -1,9 +1,8 @@
 #pragma once
-// The integer keys the plug-in's list entries carry, and its boxes.
+// The integer keys the plug-in's list entries carry in their pointer-sized keys.
 #include <cstdint>
 
 #include "host/host.h"
-#include "ui/message_box.h"
 
 namespace oruvel {
 
