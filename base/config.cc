@@ -76,19 +76,13 @@ void applyLine(std::string_view line) {
 int ReadConfFile() {
   std::FILE* file = oruvel::openRegularFile(oruvel::rootedPath(oruvel::paths::kConfigFile).c_str(), "r+");
   if (!file) return 1;
-  // A few lines of settings; a file past the bound is not one, and its
-  // rest is not looked at.
-  std::string text(oruvel::bounds::kConfigBytes, '\0');
-  text.resize(std::fread(text.data(), 1, text.size(), file));
-  std::fclose(file);
   tooLongKeys.clear();
-  std::string_view rest = text;
-  while (!rest.empty()) {
-    std::size_t end = rest.find('\n');
-    end = end == std::string_view::npos ? rest.size() : end + 1;
-    applyLine(rest.substr(0, end));
-    rest.remove_prefix(end);
-  }
+  // A few lines of settings, each read whole; a file past the bound is not
+  // one, and its rest is not looked at.
+  oruvel::PieceReader reader(file, oruvel::bounds::kConfigBytes + 1, oruvel::bounds::kConfigBytes);
+  std::string_view line;
+  while (reader.next(line)) applyLine(line);
+  std::fclose(file);
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "base/fixed_paths.h"
+#include "base/fixed_text.h"
 #include "base/fs_root.h"
 #include "base/read_bounds.h"
 #include "base/regular_file.h"
@@ -129,18 +130,10 @@ void removePidFile() { std::remove(rootedPath(paths::kLumoPid).c_str()); }
 bool readProgressLine(char (&line)[256]) {
   std::FILE* file = openRegularFile(rootedPath(paths::kLumoRip).c_str(), "r");
   if (!file) return false;
-  char piece[sizeof line];
-  std::size_t n = 0;
-  int c;
-  while (n < sizeof piece - 1 && (c = std::getc(file)) != EOF) {
-    piece[n++] = static_cast<char>(c);
-    if (c == '\n') break;
-  }
+  PieceReader reader(file, sizeof line);
+  std::string_view piece;
+  if (reader.next(piece)) copyBounded(line, piece);
   std::fclose(file);
-  if (n > 0) {
-    std::memcpy(line, piece, n);
-    line[n] = '\0';
-  }
   return true;
 }
 

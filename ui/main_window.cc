@@ -3,26 +3,15 @@
 #include <clocale>
 
 #include "base/version.h"
+#include "ui/widget_factory.h"
 
 int inp_bitrate_flag = 0;
 int inp_genre_flag = 0;
 
 namespace {
 
-// Moves and sizes a freshly created child, before its decoration.
-template <class W>
-W* placed(W* widget, int x, int y, int width, int height) {
-  widget->move(ePoint(x, y));
-  widget->resize(eSize(width, height));
-  return widget;
-}
-
-eLabel* makeLabel(eOruvel* window, int x, int y, int width, int height, const char* text) {
-  eLabel* label = placed(new eLabel(window, 0, 0, "eLabel"), x, y, width, height);
-  label->loadDeco();
-  label->setText(text);
-  return label;
-}
+using oruvel::makeLabel;
+using oruvel::placed;
 
 eButton* makeButton(eOruvel* window, int x, int y, int width, int height, const char* colour) {
   eButton* button = placed(new eButton(window, nullptr, 1, "eButton"), x, y, width, height);

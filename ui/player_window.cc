@@ -3,27 +3,15 @@
 #include "ui/lcd_status.h"
 #include "base/fixed_text.h"
 #include "ui/main_window.h"
-
-namespace {
-
-eLabel* makeInfoLabel(eShowInfo* window, int y) {
-  auto* label = new eLabel(window, 0, 0, "eLabel");
-  label->move(ePoint(10, y));
-  label->resize(eSize(400, 30));
-  label->loadDeco();
-  label->setText(" ");
-  return label;
-}
-
-}  // namespace
+#include "ui/widget_factory.h"
 
 eShowInfo::eShowInfo() : eWindow(2), refresh_timer(nullptr) {
   cmove(ePoint(70, 100));
   cresize(eSize(560, 110));
   setText("Oruvel player");
-  info1_label = makeInfoLabel(this, 10);
-  info2_label = makeInfoLabel(this, 40);
-  rip_info_label = makeInfoLabel(this, 80);
+  info1_label = oruvel::makeLabel(this, 10, 10, 400, 30, " ");
+  info2_label = oruvel::makeLabel(this, 10, 40, 400, 30, " ");
+  rip_info_label = oruvel::makeLabel(this, 10, 80, 400, 30, " ");
   refresh_timer = new eTimer(eApp);
   refresh_timer->timeout.connect(SigC::slot(*this, &eShowInfo::getStreamInfo));
   refresh_timer->start(3000, false);
