@@ -98,6 +98,9 @@ TEST(LcdDisplay, HiddenColumnsColoursAndCoordinatesFarOutside) {
   }
   lcd.draw_string(0, 0, nullptr);
   for (int i = 0; i < CLCDDisplay::kBufferColumns * CLCDDisplay::kRows; ++i) ASSERT_EQ(lcd.pixels()[i], 0) << i;
+  // A point just past the held columns must not land in the packed pages
+  // that sit behind the picture.
+  for (int i = 0; i < CLCDDisplay::kPageBytes; ++i) ASSERT_EQ(lcd.pages()[i], 0) << "page byte " << i;
 }
 
 TEST(LcdDisplay, StatusTextFillsSevenRowsOfFourteenAndTouchesNothingElse) {
