@@ -24,12 +24,13 @@ TEST(Ripper, RedKeyStopsOnlyARipperThePidFileNames) {
   EXPECT_TRUE(s.last.linesWith("flags=0x20").empty());
   EXPECT_FALSE(s.root.exists("/tmp/lumopid"));
   EXPECT_TRUE(ripper.alive());
-  // Naming the ripper of an earlier run, the press stops it and waits for its end.
+  // Naming the ripper of an earlier run, the press stops it and waits for
+  // its end; the button says Stop all the same, so the next press is a stop.
   s.root.write("/tmp/lumopid", ripper.pidText() + "\n");
   d = s.play("answer 2\nkey red\ndump\n", 1);
   EXPECT_EQ(s.last.linesWith("flags=0x20 \"lumoripper will be stopped.").size(), 1u) << s.last.out;
   EXPECT_EQ(ripStatus(d[0]), "lumoripper is not running");
-  EXPECT_EQ(ripButton(d[0]), "Rip");
+  EXPECT_EQ(ripButton(d[0]), "Stop");
   EXPECT_EQ(ripper.endSignal(), SIGTERM);
 }
 
@@ -52,10 +53,10 @@ TEST(Status, RipperLineFollowsTheProgressFileWhateverItHolds) {
   SleepingRipper ripper(s);
   const std::string running = box("Oruvel", "0x23", "lumoripper is running. press OK to stopp ripping.");
   for (const char* f : {"/tmp/lumorip", "/tmp/lumopid", "/tmp/lumopid.pid"}) s.root.write(f, "track 1: 345 kB\nmore\n");
-  d = s.play("answer 2\nwait 3000\ndump\nanswer 2\n", 1);
+  d = s.play("answer 2\nwait 3000\ndump\nkey red\nwait 3000\ndump\nanswer 2\n", 2);
   EXPECT_EQ(boxes(s.last), (Lines{running, running})) << s.last.out;
   EXPECT_TRUE(ripper.alive());
-  // The PID file the probe cannot trust is gone before anything could be killed.
+  // The press meets a PID file naming no ripper: it goes, nothing is killed.
   EXPECT_FALSE(s.root.exists("/tmp/lumopid"));
   EXPECT_EQ(ripStatus(d[0]), "track 1: 345 kB\\n");
   EXPECT_EQ(ripButton(d[0]), "Stop");
