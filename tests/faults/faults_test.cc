@@ -110,9 +110,6 @@ TEST(FileFaults, FavouritesThatCannotBeWrittenAreReportedAndLoseNoRecord) {
   EXPECT_EQ(stationEntries(d[0]).size(), stations + 1);
   EXPECT_EQ(listStatus(d[0]), "building list finsihed [" + std::to_string(stations) +
                                   "].   genre: local: lumostations.xml   bitrate: 0");
-  // With room again, two saves in a row follow the earlier records.
-  s.play(save + "key yellow\nanswer 4\n", 0);
-  EXPECT_EQ(testsupport::readFile(s.paths.favourites), earlier + one + one);
 
   if (access("/dev/full", F_OK) != 0) return;  // no such device here
   // A device is no favourites file: as one that cannot be opened, nothing
@@ -177,8 +174,7 @@ TEST(RipperFaults, BrokenStreamsKeepEveryByteAndEndCleanly) {
 TEST(RipperFaults, KilledMidTrackLeavesAPlayablePartFileAndTheNextRunCleansUp) {
   Session s({"Rock", "Metal", "Jazz"}, {"--metaint", "4096", "--title-seconds", "60"});
   s.writeLocalStation();
-  // Start recording, and save the station twice while the ripper runs.
-  s.play(tuneInLocalStation() + "key red\nkey yellow\nanswer 4\nkey yellow\nanswer 4\nanswer 2\n", 0);
+  s.play(tuneInLocalStation() + "key red\nanswer 2\n", 0);
   ASSERT_TRUE(waitFor([&] { return recordedBytes(s.paths.ripdir) >= 40000; }, 30))
       << s.last.out << "\nrecorded: " << recordedBytes(s.paths.ripdir);
   pid_t pid = pidInFile(s.root);
@@ -201,13 +197,11 @@ TEST(RipperFaults, KilledMidTrackLeavesAPlayablePartFileAndTheNextRunCleansUp) {
   EXPECT_TRUE(s.root.exists("/tmp/lumopid")) << "the killed ripper could not remove it";
 
   // The next run's probe finds no ripper: no question, the PID file goes,
-  // the recording stays as it was, and the two saves read back whole.
-  auto d = s.play(chooseGenre(1, 5) + "dump\n", 1);
-  EXPECT_TRUE(s.last.linesWith("lumoripper is running").empty()) << s.last.out;
+  // the recording stays as it was.
+  s.play("", 0);
+  EXPECT_TRUE(boxes(s.last).empty()) << s.last.out;
   EXPECT_FALSE(s.root.exists("/tmp/lumopid"));
-  EXPECT_EQ(recordings(s.paths.ripdir)[0].second, files[0].second);
-  EXPECT_EQ(stationEntries(d[0]),
-            (Lines{"key=0 \"[leave listbox]\"", "key=1 \"Fault Test Station\"", "key=2 \"Fault Test Station\""}));
+  EXPECT_EQ(recordings(s.paths.ripdir), files);
 }
 
 }  // namespace
