@@ -175,9 +175,11 @@ TEST(RipperFaults, KilledMidTrackLeavesAPlayablePartFileAndTheNextRunCleansUp) {
   Session s({"Rock", "Metal", "Jazz"}, {"--metaint", "4096", "--title-seconds", "60"});
   s.writeLocalStation();
   s.play(tuneInLocalStation() + "key red\nanswer 2\n", 0);
-  ASSERT_TRUE(waitFor([&] { return recordedBytes(s.paths.ripdir) >= 40000; }, 30))
-      << s.last.out << "\nrecorded: " << recordedBytes(s.paths.ripdir);
-  pid_t pid = pidInFile(s.root);
+  ASSERT_TRUE(waitFor([&] {
+    auto r = recordings(s.paths.ripdir);
+    return r.size() == 1 && r[0].second >= 40000;
+  }, 30)) << s.last.out;
+  const pid_t pid = std::atoi(s.root.read("/tmp/lumopid").c_str());
   ASSERT_TRUE(ourRipper(pid, s.root)) << pid;
   ASSERT_EQ(kill(pid, SIGKILL), 0);
   ASSERT_TRUE(waitFor([&] { return !ourRipper(pid, s.root); }, 10));

@@ -99,7 +99,7 @@ TEST(Lumoripper, ErrorsSayWhyAndLeaveNothingBehind) {
   RadioServer server(root.path() + "/server");
   server.plan("gone", R"({"status_line": "HTTP/1.0 404 Not Found"})");
   server.plan("oldgone", R"({"status_line": "ICY 404 Resource Not Found"})");
-  for (const char* type : {"text/html; charset=utf-8", "application/json"})
+  for (const char* type : {"text/html; charset=utf-8", "application/json", "application/xml", "text/plain"})
     server.plan(std::string("doc") + std::to_string(std::strlen(type)),
                 std::string(R"({"content_type": ")") + type + R"(", "segments": [["x", 5000]]})");
   const std::string dir = root.path() + "/music", gone = server.url("gone");
@@ -115,9 +115,13 @@ TEST(Lumoripper, ErrorsSayWhyAndLeaveNothingBehind) {
       {args(gone, root.path() + "/afile/music"), 1, "cannot create the folder"},
       {args(server.url("doc24"), dir), 1, "(text/html), not an audio stream"},
       {args(server.url("doc16"), dir), 1, "(application/json), not an audio stream"},
+      {args(server.url("doc15"), dir), 1, "(application/xml), not an audio stream"},
+      {args(server.url("doc10"), dir), 1, "(text/plain), not an audio stream"},
       {{}, 2, "--help"},
       {{gone}, 2, "--help"},
+      {{"-d", dir}, 2, "--help"},
       {{"ftp://host/x", "-d", dir}, 2, "--help"},
+      {{"not a url", "-d", dir}, 2, "--help"},
       {{gone, "-d", dir, "--retries", "many"}, 2, "--help"},
       {{gone, "-d", dir, "--bogus"}, 2, "--help"},
       {{gone, "-d"}, 2, "--help"},
