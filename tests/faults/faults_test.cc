@@ -31,7 +31,11 @@ TEST(DirectoryFaults, DamagedSlowOrSilentPagesGiveBoundedListsInTimeAndNoBoxes) 
       // Junk: every piece holding "name=" counts as a station, as on any page.
       {{"--page-mode", "binary"}, 0, 200},
       {{"--page-mode", "longlines", "--long-line-bytes", "20000"}, sound, 1000},
+      {{"--drop-page-after", "700"}, 0, sound - 1},
+      // wget tries again after a reset; what each try got may be kept.
+      {{"--drop-page-after", "700", "--drop-reset"}, 0, 2 * sound},
       {{"--page-status", "500"}, 0, 0},
+      {{"--slow-ms", "3000"}, sound, sound},
       // A byte every 5 s: wget's own bound on silence never fires, the one
       // on the whole download does (and on a server that never answers).
       {{"--trickle", "5000"}, 0, 0},
@@ -143,6 +147,8 @@ TEST(RipperFaults, BrokenStreamsKeepEveryByteAndEndCleanly) {
     std::uintmax_t bytes;
   } cases[] = {
       {{"--drop-stream-after", "30000"}, {"exit 0"}, 30000},
+      {{"--drop-stream-after", "30000", "--drop-reset"}, {"exit 1"}, 30000},
+      {{"--stall-stream-after", "30000"}, {"exit 1"}, 30000},
       {{"--redirect-loop"}, {"lumoripper: cannot record", "exit 1"}, 0},
   };
   for (const auto& c : cases) {
