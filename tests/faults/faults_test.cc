@@ -101,7 +101,7 @@ TEST(FileFaults, FavouritesThatCannotBeWrittenAreReportedAndLoseNoRecord) {
   // limit of two 512-byte blocks exactly one byte of the next one fits. The
   // limit's signal is ignored, so the write fails with EFBIG instead.
   std::string earlier;
-  while (earlier.size() + one.size() <= 1024) earlier += one;
+  while (earlier.size() + one.size() <= 1023) earlier += one;
   const std::size_t stations = earlier.size() / one.size();
   earlier.resize(1023, '\n');
   testsupport::writeFile(s.paths.favourites, earlier);
