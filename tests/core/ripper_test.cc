@@ -81,6 +81,24 @@ TEST(RipperFiles, PidFileAndMissingProgressFile) {
   char line[256] = "previous\n";
   EXPECT_FALSE(rip::readProgressLine(line)) << "no file: not recording";
   EXPECT_STREQ(line, "previous\n");
+  std::string binary;
+  for (int c = 0; c < 256; ++c) binary += static_cast<char>(c);
+  const struct {
+    std::string file, line;  // the progress file; the line the tick shows
+  } progress[] = {
+      {"track 1: 345 kB\nmore\n", "track 1: 345 kB\n"},
+      {"no newline", "no newline"},
+      {"", ""},  // recording, but nothing to show yet
+      {std::string(10000, 'A'), std::string(255, 'A')},
+      {binary, ""},  // starts with a NUL
+      {std::string(300, 'B') + "\n" + std::string(300, 'C') + "\n", std::string(255, 'B')},
+  };
+  for (const auto& c : progress) {
+    root.write(oruvel::paths::kLumoRip, c.file);
+    line[0] = '\0';
+    EXPECT_TRUE(rip::readProgressLine(line)) << c.file.substr(0, 20);
+    EXPECT_EQ(line, c.line) << c.file.substr(0, 20);
+  }
 }
 
 TEST(RipperFiles, APressWaitsForTheRipperToAnnounceItselfOrToEnd) {
@@ -138,7 +156,6 @@ TEST(RipperFiles, OnlyALiveLumoripperIsAKillTarget) {
     _exit(127);
   }
   const std::string childPid = std::to_string(child);
-  usleep(100 * 1000);
   EXPECT_FALSE(rip::isRunningRipper(childPid.c_str()));
   EXPECT_FALSE(rip::isRunningRipper(std::to_string(getpid()).c_str()));
   for (const char* bad : {"", "-1", "0", "1", "0042", "1234567", "12a", "1 2"})

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <string>
 
 #include "directory/tune_in.h"
@@ -24,17 +25,19 @@ TEST(TuneIn, PlaylistLineAndTheStringsThatMustFit) {
   const struct {
     std::string file;
     int result;
-    const char* url;
+    const char* url;  // null: the line as it was, without its end
   } cases[] = {{"http://a/x\r\nhttp://b/\n", 0, "http://a/x"},  // only the line end is stripped
                {"http://a/last-char-kept", 0, "http://a/last-char-kept"},
                {"\n", 0, ""},
                {"", 1, ""},
+               {std::string(255, 'u') + "\n", 0, nullptr},  // the longest that fits
+               {std::string(256, 'u') + "\n", 1, ""},
                {"http://" + std::string(300, 'u') + "\n", 1, ""}};
   for (const auto& c : cases) {
     root.write("/tmp/lumolist.m3u", c.file);
     playlist_string[0] = '\0';
     EXPECT_EQ(OpenPlayList(), c.result) << c.file;
-    EXPECT_STREQ(playlist_string, c.url);
+    EXPECT_EQ(playlist_string, c.url ? c.url : c.file.substr(0, c.file.size() - 1));
   }
 
   // 232 URL characters fit behind the prefix; 233 do not, and the earlier
@@ -54,6 +57,13 @@ TEST(TuneIn, PlaylistLineAndTheStringsThatMustFit) {
   oruvel::copyBounded(RIPDIR, std::string(250, 'd'));
   root.write("/tmp/lumolist.m3u", "http://short/\n");
   EXPECT_EQ(oruvel::resolveStreamStrings(), 1);
+  EXPECT_STREQ(ripp_stream, "");
+  // A playlist that cannot be read after a resolved one leaves no old address.
+  oruvel::copyBounded(RIPDIR, "d");
+  ASSERT_EQ(oruvel::resolveStreamStrings(), 0);
+  std::remove(root.at("/tmp/lumolist.m3u").c_str());
+  EXPECT_EQ(oruvel::resolveStreamStrings(), 1);
+  EXPECT_STREQ(playlist_string, "");
   EXPECT_STREQ(ripp_stream, "");
 }
 

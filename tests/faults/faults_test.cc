@@ -26,28 +26,27 @@ TEST(DirectoryFaults, DamagedSlowOrSilentPagesGiveBoundedListsInTimeAndNoBoxes) 
   const struct {
     Lines options;
     int least, most;
-    double seconds;
   } cases[] = {
-      {{"--page-mode", "truncated"}, 1, sound - 1, 25},  // the last one cut inside its name
+      {{"--page-mode", "truncated"}, 1, sound - 1},  // the last one cut inside its name
       // Junk: every piece holding "name=" counts as a station, as on any page.
-      {{"--page-mode", "binary"}, 0, 200, 25},
-      {{"--page-mode", "longlines", "--long-line-bytes", "20000"}, sound, 1000, 25},
-      {{"--drop-page-after", "700"}, 0, sound - 1, 25},
+      {{"--page-mode", "binary"}, 0, 200},
+      {{"--page-mode", "longlines", "--long-line-bytes", "20000"}, sound, 1000},
+      {{"--drop-page-after", "700"}, 0, sound - 1},
       // wget tries again after a reset; what each try got may be kept.
-      {{"--drop-page-after", "700", "--drop-reset"}, 0, 2 * sound, 25},
-      {{"--page-status", "500"}, 0, 0, 25},
-      {{"--slow-ms", "3000"}, sound, sound, 25},
+      {{"--drop-page-after", "700", "--drop-reset"}, 0, 2 * sound},
+      {{"--page-status", "500"}, 0, 0},
+      {{"--slow-ms", "3000"}, sound, sound},
       // A byte every 5 s: wget's own bound on silence never fires, the one
       // on the whole download does (and on a server that never answers).
-      {{"--trickle", "5000"}, 0, 0, 25},
-      {{"--trickle", "0"}, wholePages * sound, (wholePages + 1) * sound, 25},
+      {{"--trickle", "5000"}, 0, 0},
+      {{"--trickle", "0"}, wholePages * sound, (wholePages + 1) * sound},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.options[0] + " " + c.options[1]);
     Session s({"Rock", "Metal", "Jazz"}, c.options);
     // Highlighting the last entry must not break the window either.
     auto d = s.play(chooseGenre(3, 5) + "dump\nkey up\ndump\n", 2);
-    EXPECT_LT(s.seconds, c.seconds);
+    EXPECT_LT(s.seconds, 25);
     EXPECT_TRUE(boxes(s.last).empty()) << s.last.out;
     int n = static_cast<int>(stationEntries(d[0]).size()) - 1;  // "[leave listbox]" first
     EXPECT_GE(n, c.least);
@@ -98,11 +97,13 @@ TEST(FileFaults, FavouritesThatCannotBeWrittenAreReportedAndLoseNoRecord) {
   s.writeLocalStation();
   const std::string save = chooseGenre(2, 5) + "key down\nkey yellow\nanswer 4\n";
   const std::string one = s.record("Fault Test Station", "1001");
-  // Earlier records fill the file to just below 1024 bytes, so under a
-  // limit of two 512-byte blocks the next one fits only in part. The
+  // Earlier records and blank lines fill the file to 1023 bytes, so under a
+  // limit of two 512-byte blocks exactly one byte of the next one fits. The
   // limit's signal is ignored, so the write fails with EFBIG instead.
   std::string earlier;
-  while (earlier.size() + one.size() <= 1024) earlier += one;
+  while (earlier.size() + one.size() <= 1023) earlier += one;
+  const std::size_t stations = earlier.size() / one.size();
+  earlier.resize(1023, '\n');
   testsupport::writeFile(s.paths.favourites, earlier);
   s.play(save, 0, {}, {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 2; exec \"$@\"", "sh"});
   EXPECT_TRUE(s.last.has(info("radio station could not be saved to\\n" + s.paths.favourites))) << s.last.out;
@@ -110,13 +111,9 @@ TEST(FileFaults, FavouritesThatCannotBeWrittenAreReportedAndLoseNoRecord) {
 
   // Read back without the limit: exactly the earlier stations, each whole.
   auto d = s.play(chooseGenre(1, 5) + "dump\n", 1);
-  const std::size_t stations = earlier.size() / one.size();
   EXPECT_EQ(stationEntries(d[0]).size(), stations + 1);
   EXPECT_EQ(listStatus(d[0]), "building list finsihed [" + std::to_string(stations) +
                                   "].   genre: local: lumostations.xml   bitrate: 0");
-  // With room again, two saves in a row follow the earlier records.
-  s.play(save + "key yellow\nanswer 4\n", 0);
-  EXPECT_EQ(testsupport::readFile(s.paths.favourites), earlier + one + one);
 
   if (access("/dev/full", F_OK) != 0) return;  // no such device here
   // A device is no favourites file: as one that cannot be opened, nothing
@@ -164,6 +161,7 @@ TEST(RipperFaults, BrokenStreamsKeepEveryByteAndEndCleanly) {
     const std::string log = useQuickRipper(s, "--stall 2 --retries 0 --connect-timeout 5");
     auto d = s.play(tuneInLocalStation() + "key red\ndump\nanswer 2\n", 1);
     EXPECT_EQ(ripStatus(d[0]), "lumoripper will be started.");
+    EXPECT_EQ(ripButton(d[0]), "Stop");
 
     ASSERT_TRUE(waitFor([&] { return testsupport::readFile(log).find("exit ") != std::string::npos; }, 30))
         << testsupport::readFile(log);
@@ -182,15 +180,13 @@ TEST(RipperFaults, BrokenStreamsKeepEveryByteAndEndCleanly) {
 TEST(RipperFaults, KilledMidTrackLeavesAPlayablePartFileAndTheNextRunCleansUp) {
   Session s({"Rock", "Metal", "Jazz"}, {"--metaint", "4096", "--title-seconds", "60"});
   s.writeLocalStation();
-  // Start recording, and save the station twice while the ripper runs.
-  s.play(tuneInLocalStation() + "key red\nkey yellow\nanswer 4\nkey yellow\nanswer 4\nanswer 2\n", 0);
-  ASSERT_TRUE(waitFor([&] { return recordedBytes(s.paths.ripdir) >= 40000; }, 30))
-      << s.last.out << "\nrecorded: " << recordedBytes(s.paths.ripdir);
-  pid_t pid = pidInFile(s.root);
+  s.play(tuneInLocalStation() + "key red\nanswer 2\n", 0);
+  ASSERT_TRUE(waitFor([&] {
+    auto r = recordings(s.paths.ripdir);
+    return r.size() == 1 && r[0].second >= 40000;
+  }, 30)) << s.last.out;
+  const pid_t pid = std::atoi(s.root.read("/tmp/lumopid").c_str());
   ASSERT_TRUE(ourRipper(pid, s.root)) << pid;
-  // The runs' pidof sees no ripper of another root.
-  EXPECT_EQ(testsupport::runProgram({s.root.path() + "/guard/pidof", "lumoripper"}, "", 10,
-                                    {"ORUVEL_ROOT=/elsewhere"}).out, "\n");
   ASSERT_EQ(kill(pid, SIGKILL), 0);
   ASSERT_TRUE(waitFor([&] { return !ourRipper(pid, s.root); }, 10));
 
@@ -209,13 +205,11 @@ TEST(RipperFaults, KilledMidTrackLeavesAPlayablePartFileAndTheNextRunCleansUp) {
   EXPECT_TRUE(s.root.exists("/tmp/lumopid")) << "the killed ripper could not remove it";
 
   // The next run's probe finds no ripper: no question, the PID file goes,
-  // the recording stays as it was, and the two saves read back whole.
-  auto d = s.play(chooseGenre(1, 5) + "dump\n", 1);
-  EXPECT_TRUE(s.last.linesWith("lumoripper is running").empty()) << s.last.out;
+  // the recording stays as it was.
+  s.play("", 0);
+  EXPECT_TRUE(boxes(s.last).empty()) << s.last.out;
   EXPECT_FALSE(s.root.exists("/tmp/lumopid"));
-  EXPECT_EQ(recordings(s.paths.ripdir)[0].second, files[0].second);
-  EXPECT_EQ(stationEntries(d[0]),
-            (Lines{"key=0 \"[leave listbox]\"", "key=1 \"Fault Test Station\"", "key=2 \"Fault Test Station\""}));
+  EXPECT_EQ(recordings(s.paths.ripdir), files);
 }
 
 }  // namespace

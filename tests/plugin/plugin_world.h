@@ -203,9 +203,6 @@ inline bool ourRipper(pid_t pid, const testsupport::TempRoot& root) {
          stat.find("(lumoripper) Z") == std::string::npos &&
          procText(pid, "environ").find("ORUVEL_ROOT=" + root.path() + '\0') != std::string::npos;
 }
-inline pid_t pidInFile(const testsupport::TempRoot& root) {
-  return static_cast<pid_t>(std::atoi(root.read("/tmp/lumopid").c_str()));
-}
 
 // The regular files below `dir`: path relative to it, and size.
 inline std::vector<std::pair<std::string, std::uintmax_t>> recordings(const std::string& dir) {
@@ -214,11 +211,6 @@ inline std::vector<std::pair<std::string, std::uintmax_t>> recordings(const std:
   for (auto& e : fs::recursive_directory_iterator(dir, ec))
     if (e.is_regular_file()) out.emplace_back(fs::relative(e.path(), dir).string(), e.file_size());
   return out;
-}
-inline std::uintmax_t recordedBytes(const std::string& dir) {
-  std::uintmax_t total = 0;
-  for (const auto& r : recordings(dir)) total += r.second;
-  return total;
 }
 
 // The transcript's message boxes as the host writes them.
