@@ -17,18 +17,11 @@
 
 #include "tests/support/host_run.h"
 #include "tests/support/temp_root.h"
+#include "tests/support/wait.h"
 
 namespace rippertest {
 
-template <typename F>
-bool waitFor(F done, double seconds) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
+using testsupport::waitFor;
 
 // The files directly in `dir`: name -> content.
 inline std::map<std::string, std::string> filesIn(const std::string& dir) {

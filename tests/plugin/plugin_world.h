@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/host_run.h"
+#include "tests/support/wait.h"
 
 namespace world {
 
@@ -45,16 +46,7 @@ inline int processesNaming(const std::string& text) {
   return n;
 }
 
-// Waits up to `seconds` of real time for `done`.
-template <class Done>
-bool waitFor(Done done, double seconds) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
+using testsupport::waitFor;
 
 // Every dumped window, each as its lines.
 inline std::vector<Lines> dumps(const RunResult& r) {
