@@ -51,7 +51,7 @@ void put(int y, int x, const std::string& text, attr_t attr, int limit, bool uni
   attrset(A_NORMAL);
 }
 
-void fill(const CellRect& r, attr_t attr) {
+void fillCells(const CellRect& r, attr_t attr) {
   const int cols = getmaxx(stdscr), rows = getmaxy(stdscr);
   attrset(static_cast<int>(attr));
   for (int y = std::max(0, r.y); y < std::min(rows, r.bottom()); ++y)
@@ -59,7 +59,7 @@ void fill(const CellRect& r, attr_t attr) {
   attrset(A_NORMAL);
 }
 
-void frame(const CellRect& r, attr_t attr) {
+void drawBorder(const CellRect& r, attr_t attr) {
   if (r.width < 2 || r.height < 2) return;
   attrset(static_cast<int>(attr));
   mvaddch(r.y, r.x, ACS_ULCORNER);
@@ -100,10 +100,10 @@ class WindowPainter : public WidgetVisitor {
     const CellRect outer = layout_.cells(w.getPosition().x, w.getPosition().y, w.getSize().width,
                                          w.getSize().height);
     focus_ = w.getFocus();
-    fill(outer, pairAttr(kWindow));
+    fillCells(outer, pairAttr(kWindow));
     CellRect title = outer;
     title.height = 1;
-    fill(title, pairAttr(kTitle, A_REVERSE));
+    fillCells(title, pairAttr(kTitle, A_REVERSE));
     put(title.y, title.x, " " + w.getText(), pairAttr(kTitle, A_REVERSE) | A_BOLD, title.right(),
         unicode_);
     for (eWidget* child : w.getChildren())
@@ -132,7 +132,7 @@ class WindowPainter : public WidgetVisitor {
   void button(eButton& b) override {
     const CellRect& r = r_;
     const attr_t attr = focused(b) ? pairAttr(kFocus, A_REVERSE) | A_BOLD : pairAttr(kButton, A_BOLD);
-    fill(r, attr);
+    fillCells(r, attr);
     const eString& colour = b.getShortcutPixmap().empty() ? b.getShortcut() : b.getShortcutPixmap();
     std::string mark;
     if (!colour.empty()) mark = unicode_ ? "\u25cf" : std::string(1, static_cast<char>(std::toupper(colour[0])));
@@ -149,7 +149,7 @@ class WindowPainter : public WidgetVisitor {
   void comboBox(eComboBox& c) override {
     const CellRect& r = r_;
     const attr_t attr = focused(c) ? pairAttr(kFocus, A_REVERSE) | A_BOLD : pairAttr(kField, A_UNDERLINE);
-    fill(r, attr);
+    fillCells(r, attr);
     put(r.y, r.x + 1, c.getText(), attr, r.right() - 2, unicode_);
     put(r.y, r.right() - 1, unicode_ ? "\u25be" : "v", attr, r.right(), unicode_);
     if (c.isOpen()) {
@@ -163,7 +163,7 @@ class WindowPainter : public WidgetVisitor {
     CellRect r{at.x, at.bottom(), at.width, std::min(c.getOpenEntries(), std::max(1, list.getCount()))};
     r.height = std::min(r.height, layout_.screen().bottom() - r.y);
     if (r.height < 1) r = {at.x, at.y + 1, at.width, 1};
-    fill(r, pairAttr(kField, A_REVERSE));
+    fillCells(r, pairAttr(kField, A_REVERSE));
     entries(list, r, true, pairAttr(kField, A_REVERSE));
   }
 
@@ -171,7 +171,7 @@ class WindowPainter : public WidgetVisitor {
     const CellRect& r = r_;
     attr_t attr = focused(f) ? pairAttr(kFocus, A_REVERSE) : pairAttr(kField, A_UNDERLINE);
     if (f.isEditing()) attr = pairAttr(kField, A_UNDERLINE) | A_BOLD;
-    fill(r, attr);
+    fillCells(r, attr);
     std::string text = f.getText();
     if (f.isEditing()) {
       // The end of the text and the cursor stay in view while typing.
@@ -206,7 +206,7 @@ class WindowPainter : public WidgetVisitor {
       attr_t a = attr;
       if (index == current) a = focus ? pairAttr(kFocus, A_REVERSE) | A_BOLD : attr | A_BOLD | A_UNDERLINE;
       CellRect line{r.x, r.y + row, r.width, 1};
-      if (index == current) fill(line, a);
+      if (index == current) fillCells(line, a);
       put(line.y, line.x + 1, entry ? std::string(entry->getText()) : std::string(), a, r.right() - 1, unicode_);
     }
     if (top > 0) put(r.y, r.right() - 1, unicode_ ? "\u2191" : "^", attr | A_BOLD, r.right(), unicode_);
@@ -216,7 +216,7 @@ class WindowPainter : public WidgetVisitor {
 
   void statusBar(eStatusBar& bar) override {
     const CellRect& r = r_;
-    fill(r, pairAttr(kStatusBar, A_REVERSE));
+    fillCells(r, pairAttr(kStatusBar, A_REVERSE));
     std::string text = bar.currentText();
     // A field being edited shows how to fill it in.
     if (auto* field = dynamic_cast<eTextInputField*>(bar.getFocus()))
@@ -249,8 +249,8 @@ void drawDialog(const TerminalLayout& layout, eMessageBox& box, bool active, boo
   const int height = static_cast<int>(lines.size()) + 2 + (values.empty() ? 0 : 2);
   CellRect r{s.x + (s.width - width) / 2, s.y + std::max(0, (s.height - height) / 2), width, height};
   const attr_t body = pairAttr(kDialog, A_REVERSE);
-  fill(r, body);
-  frame(r, body | A_BOLD);
+  fillCells(r, body);
+  drawBorder(r, body | A_BOLD);
   put(r.y, r.x + 2, " " + box.getText() + " ", body | A_BOLD, r.right() - 1, unicode);
   for (size_t i = 0; i < lines.size(); ++i)
     put(r.y + 1 + static_cast<int>(i), r.x + 2, lines[i], body, r.right() - 2, unicode);
@@ -461,8 +461,8 @@ void TerminalFrontend::draw() {
 }
 
 void TerminalFrontend::drawScreen(const TerminalLayout& layout) {
-  fill(layout.screen(), pairAttr(kScreen));
-  frame(layout.screen(), pairAttr(kScreen) | A_DIM);
+  fillCells(layout.screen(), pairAttr(kScreen));
+  drawBorder(layout.screen(), pairAttr(kScreen) | A_DIM);
   eWidget* running = eApp->runningWindow();
   eWidget* top = nullptr;
   for (eWidget* w : eApp->windows())
@@ -478,7 +478,7 @@ void TerminalFrontend::drawScreen(const TerminalLayout& layout) {
 void TerminalFrontend::drawLcd(const TerminalLayout& layout) {
   if (layout.lcdPlace() == TerminalLayout::LcdPlace::None) return;
   const CellRect& box = layout.lcdBox();
-  frame(box, pairAttr(kFoot) | A_BOLD);
+  drawBorder(box, pairAttr(kFoot) | A_BOLD);
   put(box.y, box.x + 2, " front panel LCD ", pairAttr(kFoot) | A_BOLD, box.right() - 1, unicode_);
   const LcdPanel::Frame picture = LcdPanel::picture();
   LcdFrame pixels;
