@@ -18,10 +18,7 @@ TEST_F(EventLoop, NestedModalRunsKeepFiringTimersAndEndByExitRejectAndClose) {
   int innerResult = 0;
   step([&] { eApp->advance(3000); });
   step([&] { innerResult = inner.exec(); });  // nested: the next steps run inside it
-  step([&] {
-    eApp->advance(6500);
-    outer.close(2);  // waits for the inner run to end
-  });
+  step([&] { eApp->advance(6500); outer.close(2); });  // the close waits for the inner run to end
   step([&] { inner.close(5); });
   outer.close(9);  // a close before the run does not end a later run
   EXPECT_EQ(outer.exec(), 2);

@@ -5,7 +5,6 @@
 
 #include <deque>
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "host/host.h"

@@ -6,8 +6,7 @@ TEST(ServiceReference, ParsesPrintsAndLocksAndRefusesBrokenOnesAndStringsFormatW
   const eString stream = "4096:0:0:0:0:0:0:0:0:0:http://radio.example:8000/live?x=1:2";
   eServiceReference ref(stream), tv("1:0:19:283d:3fb:1:0:0:0:0:");
   ASSERT_TRUE(ref.valid());
-  EXPECT_EQ(ref.type, 4096);
-  EXPECT_EQ(ref.path, "http://radio.example:8000/live?x=1:2");
+  EXPECT_EQ(std::tie(ref.type, ref.path), std::make_tuple(4096, "http://radio.example:8000/live?x=1:2"));
   EXPECT_EQ(ref2string(ref), stream);
   EXPECT_EQ(tv.toString(), "1:0:19:283d:3fb:1:0:0:0:0:");
   for (const char* bad : {"", "4096:0:0:0:0:0:0:0:0:", "4096:0:0:0:0:0:0:0:0:0", "x:0:0:0:0:0:0:0:0:0:",

@@ -59,9 +59,14 @@ TEST_F(Widgets, ListsHandTheFocusOnAtTheirEndsAndCombosNeverKeepAStrangeEntry) {
   list->resize(eSize(200, 60));  // three rows of 20
   auto* combo = new eComboBox(&window, 5, nullptr, 1, "eComboBox");
   std::vector<int> chosen;
+  int moved = 0;
+  list->selchanged.connect([&](eListBoxEntryText*) { ++moved; });
+  list->beginAtomic();
   list->selected.connect([&](eListBoxEntryText* e) { chosen.push_back(keyOf(e)); });
   combo->selchanged.connect([&](eListBoxEntryText* e) { chosen.push_back(100 + keyOf(e)); });
   for (int i = 0; i <= 5; ++i) new eListBoxEntryText(list, "Station", key(i), 0, eString(), 0);
+  list->endAtomic();
+  EXPECT_EQ(moved, 0);  // filling is quiet
   eListBoxEntryText* last = nullptr;
   for (int i = 1; i <= 4; ++i) combo->setCurrent(last = new eListBoxEntryText(combo, "Genre", key(i)), false);
   window.setFocus(list);
