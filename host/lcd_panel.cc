@@ -68,8 +68,12 @@ int answerRequest(unsigned long request, const void* argument) {
     }
     int mode;
     std::memcpy(&mode, argument, sizeof mode);
-    if (mode == kGraphicMode) ++s.stats.graphicRequests;
-    else ++s.stats.otherRequests;
+    if (mode != kGraphicMode) {  // the panel is driven in graphic mode only
+      ++s.stats.otherRequests;
+      errno = EINVAL;
+      return -1;
+    }
+    ++s.stats.graphicRequests;
     return 0;
   }
   ++s.stats.otherRequests;

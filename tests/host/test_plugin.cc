@@ -6,39 +6,32 @@
 
 extern "C" __attribute__((visibility("default"))) int plugin_exec() {
   eServiceInterface* api = eDVB::getInstance()->getServiceAPI();
-  eServiceReference current = api ? api->getCurrentService() : eServiceReference();
+  const eServiceReference current = api ? api->getCurrentService() : eServiceReference();
   int hide = -1;
   eConfig::getInstance()->getKey("/elitedvb/hidelocked", hide);
-  const char* root = std::getenv("ORUVEL_ROOT");
-  const char* directory = std::getenv("ORUVEL_DIRECTORY");
+  const char *root = std::getenv("ORUVEL_ROOT"), *directory = std::getenv("ORUVEL_DIRECTORY");
   eString text;
-  text.sprintf("locked=%d active=%d hidelocked=%d root=%s directory=%s",
-               static_cast<int>(eServiceReference::locked.count(current)),
-               eConfig::getInstance()->parentalLockActive() ? 1 : 0, hide, root ? root : "-",
-               directory ? directory : "-");
-  eMessageBox start(text, "Test", 0x23, 1, 0);
+  eMessageBox start(text.sprintf("locked=%d active=%d hidelocked=%d root=%s directory=%s",
+                                 static_cast<int>(eServiceReference::locked.count(current)),
+                                 eConfig::getInstance()->parentalLockActive() ? 1 : 0, hide, root ? root : "-",
+                                 directory ? directory : "-"),
+                    "Test", 0x23, 1, 0);
   start.show();
   const int go = start.exec();
   start.hide();
   if (go != 1) return 7;
-
   eWindow window(1);
-  window.setText("Test window");
   auto* ask = new eButton(&window);
   ask->setName("ask");
   ask->setShortcut("green");
-  ask->setText("Ask");
   ask->selected.connect([ask] {
-    eMessageBox question("Really?\nSecond line", "Question", 0x2c, 1, 0);
+    eMessageBox question("Really \"that\\1\"?\nSecond line", "Question", 0x2c, 1, 0);
     question.show();
     eString answer;
-    answer.sprintf("answer %d", question.exec());
+    ask->setText(answer.sprintf("answer %d", question.exec()));
     question.hide();
-    ask->setText(answer);
   });
   window.setFocus(ask);
   window.show();
-  const int result = window.exec();
-  window.hide();
-  return result;
+  return window.exec();
 }
