@@ -1,6 +1,5 @@
-"""A Radio Browser API of our own on loopback: station search (most played
-first), click, tags. Hostile with `mode` "stall" (until stopped) or "500", or a raw `answer`
-for every request; it records requests and counts clicks."""
+"""A Radio Browser API on loopback: search (most played first), click, tags; hostile with `mode`
+"stall" (until stopped) or "500", or a raw `answer` to every request. It records requests and clicks."""
 
 import json
 import threading
@@ -9,8 +8,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, unquote, urlsplit
 
 
-def station(uuid, name, tags, clicks=0, codec="MP3", bitrate=128, url=None, **fields):
-    """A catalogue record; a field given as `...` is left out."""
+def station(uuid, name, tags, clicks=0, codec="MP3", bitrate=128, url=None, **fields):   # a field given as ... is left out
     url = "http://streams.example/%s" % uuid if url is None else url
     record = dict(changeuuid="c-" + uuid, stationuuid=uuid, name=name, url=url, url_resolved=url, tags=tags,
                   codec=codec, bitrate=bitrate, hls=0, lastcheckok=1, clickcount=clicks, votes=1, country="Nowhere")
@@ -44,8 +42,8 @@ class _Handler(BaseHTTPRequestHandler):
 
 
 class FakeRadioBrowser:
-    def __init__(self, stations=()):
-        self.stations, self.mode, self.answer = list(stations), "normal", None
+    def __init__(self, stations=(), mode="normal", answer=None):
+        self.stations, self.mode, self.answer = list(stations), mode, answer
         self.requests, self.clicks = [], Counter()   # requests: (path with query, User-Agent)
         self._release = threading.Event()
         self._server = ThreadingHTTPServer(("127.0.0.1", 0), _Handler)

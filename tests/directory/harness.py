@@ -30,8 +30,7 @@ class Directory:
     def requests(self):
         return pathlib.Path(self.log).read_bytes().splitlines()
 
-    def stop(self):
-        """SIGTERM: (exit status, seconds it took)."""
+    def stop(self):   # SIGTERM: (exit status, seconds it took)
         start = time.monotonic()
         self.proc.terminate()
         with self.proc.stdout, self.proc.stderr, self.dir:
@@ -39,7 +38,6 @@ class Directory:
 
 
 def get(server, path, headers=()):
-    """An open response: .status_line, .headers, .file, .sock."""
     sock = socket.create_connection(("127.0.0.1", server.port), timeout=15)
     sock.sendall(("GET %s HTTP/1.0\r\n%s\r\n" % (path, "".join("%s: %s\r\n" % h for h in headers))).encode("latin-1"))
     r = type("Response", (), {"sock": sock, "file": sock.makefile("rb")})()
@@ -49,7 +47,6 @@ def get(server, path, headers=()):
 
 
 def fetch(server, path, headers=()):
-    """(status, headers, whole body)"""
     r = get(server, path, headers)
     with r.sock, r.file:
         return int(r.status_line.split()[1]), r.headers, r.file.read()

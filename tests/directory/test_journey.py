@@ -38,8 +38,7 @@ class Journey(unittest.TestCase):
             ("RIPPER", "lumoripper"), ("RIPDIR", "music"), ("STATIONSFILE", "stations.xml"), ("MYSTATIONFILE", "lumostations.xml"),
             ("MYPLAYLISTFILE", "playlist.m3u"), ("MYGENREFILE", "genre.xml"), ("LUMOPIC", "radio.mvi")]))
         fake = FakeRadioBrowser([station("u-jazz", 'Smooth & "Blue" Jazz', "jazz,lounge", clicks=9, url=STREAM),
-                                 station("u-jazz2", "Second Jazz", "Jazz", clicks=3),
-                                 station("u-rock", "Rock One", "rock", clicks=5)])
+                                 station("u-jazz2", "Second Jazz", "Jazz", clicks=3), station("u-rock", "Rock One", "rock", clicks=5)])
         self.addCleanup(fake.stop)
         self.assertEqual(subprocess.run([harness.PROGRAM, "--radio-browser", fake.url, "--genres", "2",
                                          "--write-genre-file", conf + "/genre.xml"], stdout=subprocess.DEVNULL).returncode, 0)
