@@ -34,9 +34,7 @@ TEST(Config, FilesAsWrittenAndValuesThatDoNotFit) {
   const std::string p127 = std::string(127, 'p'), d254 = std::string(254, 'd');
   std::string junk;
   for (int i = 0; i < 2000; ++i) junk += static_cast<char>((i * 37) & 0xff);
-  const struct {
-    std::string file, seen;
-  } cases[] = {
+  const struct { std::string file, seen; } cases[] = {
       {"", "0:|||||||"},  // then CR LF ends, no final newline: the last line keeps its last character
       {"RIPPER=/var/bin/lumoripper\r\nSTATIONSFILE=/var/etc/stations.xml\r\n"
        "MYSTATIONFILE=/var/etc/lumostations.xml\nMYPLAYLISTFILE=/var/etc/playlist.m3u\n"

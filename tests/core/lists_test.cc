@@ -155,10 +155,7 @@ TEST(Lists, LocalFileTakesTheNameLineAndTheUrlLineAfterItAndFavouritesReadBack) 
   // gives the id: a one-line record, or a stray url line, whose
   // "filename=" holds "name=". Before another line, the rule is the usual one.
   const std::string url = "url=\"http://h/sbin/tunein-station.pls?id=", tail = "&amp;filename=playlist.pls\"/>";
-  const struct {
-    std::string file;
-    Rows rows;
-  } files[] = {
+  const struct { std::string file; Rows rows; } files[] = {
       {"<?xml version=\"1.0\"?>\n<stations>\n\n<station name=\"Jazz Radio\"\r\n" + url + "4321" + tail + "\r\n"
        "<station name=\"NoUrl\"\n<station name=\"Swallowed\"\n<station name=\"BareId\"\n" + url + "123\"/>\n"
        "<station name=\"Last\"\n", {"Jazz Radio|4321||", "NoUrl|||", "BareId|123||", "Last|||"}},
@@ -175,12 +172,10 @@ TEST(Lists, LocalFileTakesTheNameLineAndTheUrlLineAfterItAndFavouritesReadBack) 
   // A favourite is saved only when its id reads back the same: the name is
   // cut on reading ("1&x" reads as 1); a name line of 495 bytes no longer
   // fits the reader's piece.
-  const struct {
-    std::string name, id;
-    bool readsBack;
-  } cases[] = {{"Jazz Radio", "4321", true}, {"No Id", "", true},          {"Say \"Hi\" FM", "1;touch x", true},
-               {"Amp", "1&x", false},        {"Amp", "1&amp;x", false},     {"Quote", "1\"x", false},
-               {std::string(494, 'n'), "5", true}, {std::string(495, 'n'), "5", false}};
+  const struct { std::string name, id; bool readsBack; } cases[] = {
+      {"Jazz Radio", "4321", true}, {"No Id", "", true},        {"Say \"Hi\" FM", "1;touch x", true},
+      {"Amp", "1&x", false},        {"Amp", "1&amp;x", false}, {"Quote", "1\"x", false},
+      {std::string(494, 'n'), "5", true}, {std::string(495, 'n'), "5", false}};
   for (const auto& c : cases)
     EXPECT_EQ(oruvel::favouriteReadsBack(c.name, c.id), c.readsBack) << c.id << " " << c.name.size();
 }

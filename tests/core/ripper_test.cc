@@ -88,15 +88,10 @@ TEST(RipperFiles, ProbePidFileProgressFileAndTheWaitsOfAPress) {
     if (++looks == announcesAt) root.write(kLumoPid, "4711\n");
     return now += 100;
   };
-  const struct {
-    bool start;  // awaitAnnouncement, else awaitEnd
-    long pid;
-    int announcesAt;
-    bool done;
-    std::int64_t lastLook;
-  } cases[] = {{true, self, 1, true, 100},   {true, self, 4, true, 400},   {true, self, 0, false, 2100},
-               {true, gone, 0, false, 100},  // the started process has ended: no use waiting
-               {false, gone, 0, true, 100},  {false, self, 0, false, 2100}};
+  // start: awaitAnnouncement, else awaitEnd; a process that has ended is not waited for.
+  const struct { bool start; long pid; int announcesAt; bool done; std::int64_t lastLook; } cases[] = {
+      {true, self, 1, true, 100},  {true, self, 4, true, 400}, {true, self, 0, false, 2100},
+      {true, gone, 0, false, 100}, {false, gone, 0, true, 100}, {false, self, 0, false, 2100}};
   for (const auto& c : cases) {
     std::remove(root.at(kLumoPid).c_str());
     now = looks = 0;
