@@ -12,35 +12,30 @@
 
 namespace {
 
-// Reads `content` as the configuration file into emptied globals: each
-// global then "|", in declaration order, then the keys reported too long.
-std::string readConf(const testsupport::TempRoot& root, const std::string& content) {
-  char* const globals[] = {RIPPER, RIPDIR, STATIONSFILE, MYSTATIONSFILE, MYPLAYLISTFILE, MYGENREFILE, LUMOPIC};
-  for (char* g : globals) g[0] = '\0';
-  root.write(oruvel::paths::kConfigFile, content);
-  std::string seen = std::to_string(ReadConfFile()) + ":";
-  for (char* g : globals) seen += std::string(g) + "|";
-  int n = 0;
-  const char* const* keys = oruvel::configTooLongKeys(&n);
-  for (int i = 0; i < n; ++i) seen += std::string(" ") + keys[i];
-  return seen;
-}
-
 TEST(Config, FilesAsWrittenAndValuesThatDoNotFit) {
   testsupport::TempRoot root;
   oruvel::setFsRoot(root.path());
   oruvel::copyBounded(RIPPER, "/keep");
   EXPECT_EQ(ReadConfFile(), 1) << "a missing file is an error";
   EXPECT_STREQ(RIPPER, "/keep") << "and touches nothing";
+  // Reads `content` into emptied globals: the result, each global then "|"
+  // in declaration order, then the keys reported too long.
+  const auto readConf = [&](const std::string& content) {
+    char* const globals[] = {RIPPER, RIPDIR, STATIONSFILE, MYSTATIONSFILE, MYPLAYLISTFILE, MYGENREFILE, LUMOPIC};
+    for (char* g : globals) g[0] = '\0';
+    root.write(oruvel::paths::kConfigFile, content);
+    std::string seen = std::to_string(ReadConfFile()) + ":";
+    for (char* g : globals) seen += std::string(g) + "|";
+    int n = 0;
+    for (const char* const* keys = oruvel::configTooLongKeys(&n); n > 0; --n, ++keys) seen += std::string(" ") + *keys;
+    return seen;
+  };
 
   const std::string p127 = std::string(127, 'p'), d254 = std::string(254, 'd');
   std::string junk;
   for (int i = 0; i < 2000; ++i) junk += static_cast<char>((i * 37) & 0xff);
-  const struct {
-    std::string file, seen;
-  } cases[] = {
-      {"", "0:|||||||"},
-      // CR LF ends, no final newline: the last line keeps its last character.
+  const struct { std::string file, seen; } cases[] = {
+      {"", "0:|||||||"},  // then CR LF ends, no final newline: the last line keeps its last character
       {"RIPPER=/var/bin/lumoripper\r\nSTATIONSFILE=/var/etc/stations.xml\r\n"
        "MYSTATIONFILE=/var/etc/lumostations.xml\nMYPLAYLISTFILE=/var/etc/playlist.m3u\n"
        "MYGENREFILE=/var/etc/genre.xml\nLUMOPIC=\nRIPDIR=/hdd",
@@ -53,8 +48,7 @@ TEST(Config, FilesAsWrittenAndValuesThatDoNotFit) {
       {"#RIPPER=/bin/x\nMYSTATIONSFILE=/x/fav.xml\n   RIPDIR=/with blanks \n"
        "MYGENREFILE=/a LUMOPIC=/b\nLUMOPIC=/p1\nLUMOPIC=/p2\ngarbage without keys\n\n",
        "0:/bin/x|/with blanks |/x/fav.xml|||/a LUMOPIC=/b|/p2|"},
-      // Long lines are searched in pieces: a key split by a piece boundary
-      // is not found, a value running past its piece is taken whole.
+      // Long lines are searched in pieces: a key split by their boundary is lost, a value runs on.
       {std::string(260, '#') + "LUMOPIC=/pic.mvi\n", "0:||||||/pic.mvi|"},
       {std::string(252, '#') + "RIPPER=/split\n", "0:|||||||"},
       {"RIPDIR=/" + d254 + "\n", "0:|/" + d254 + "||||||"},
@@ -67,7 +61,7 @@ TEST(Config, FilesAsWrittenAndValuesThatDoNotFit) {
       // Nothing past the file's bound is read.
       {std::string(oruvel::bounds::kConfigBytes, '#') + "RIPPER=/beyond\n", "0:|||||||"},
   };
-  for (const auto& c : cases) EXPECT_EQ(readConf(root, c.file), c.seen) << c.file.substr(0, 80);
+  for (const auto& c : cases) EXPECT_EQ(readConf(c.file), c.seen) << c.file.substr(0, 80);
 }
 
 }  // namespace

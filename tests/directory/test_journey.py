@@ -1,13 +1,12 @@
-"""A listener's journey through the plug-in in the desktop host, on the
-directory serving Radio Browser (a fake of the API on loopback): genres
-from the catalogue's tags, a genre chosen, a station tuned in, played and
-saved; the directory restarted; the favourites chosen and the station
-tuned in again to the same stream."""
+"""A listener's journey in the desktop host on the directory serving a fake
+Radio Browser: genres from the tags, a station tuned in, played and saved;
+the directory restarted and the favourite playing the same stream."""
 
 import os
 import subprocess
 import tempfile
 import unittest
+from pathlib import Path
 
 import harness
 from fake_radio_browser import FakeRadioBrowser, station
@@ -19,66 +18,52 @@ PLAY = 'playService "4096:0:0:0:0:0:0:0:0:0:%s" mode=40' % STREAM
 
 @unittest.skipUnless(HOST and PLUGIN, "ORUVEL_HOST and ORUVEL_PLUGIN name the built host and plug-in")
 class Journey(unittest.TestCase):
-    def setUp(self):
-        self.root = tempfile.TemporaryDirectory(prefix="journey-")
-        self.addCleanup(self.root.cleanup)
-        self.conf = os.path.join(self.root.name, "var/tuxbox/config/oruvel")
-        guard = os.path.join(self.root.name, "guard")
-        os.makedirs(self.conf)
-        os.makedirs(guard)
-        # This journey starts no ripper and must not meet another test's.
-        for tool in ("pidof", "killall"):
-            with open(os.path.join(guard, tool), "w") as f:
-                f.write("#!/bin/sh\nexit 1\n")
-            os.chmod(os.path.join(guard, tool), 0o755)
-        self.env = dict(os.environ, PATH=guard + ":" + os.environ.get("PATH", "/usr/bin:/bin"))
-        with open(os.path.join(self.conf, "oruvel.conf"), "w") as f:
-            f.write("".join("%s=%s/%s\n" % (k, self.conf, v) for k, v in [
-                ("RIPPER", "lumoripper"), ("RIPDIR", "music"), ("STATIONSFILE", "stations.xml"),
-                ("MYSTATIONFILE", "lumostations.xml"), ("MYPLAYLISTFILE", "playlist.m3u"),
-                ("MYGENREFILE", "genre.xml"), ("LUMOPIC", "radio.mvi")]))
-
     def host(self, directory, script):
-        run = subprocess.run([HOST, "--root", self.root.name, "--plugin", PLUGIN, "--script", "-",
-                              "--directory", directory.address], input=script, capture_output=True,
-                             text=True, timeout=120, env=self.env)
+        run = subprocess.run([HOST, "--root", self.root, "--plugin", PLUGIN, "--script", "-", "--directory",
+                              directory.address], input=script, capture_output=True, text=True, timeout=120, env=self.env)
         self.assertEqual(run.returncode, 0, run.stderr)
         return run.stdout
 
     def test_genre_tune_in_play_save_restart_and_the_favourite_plays_the_same_stream(self):
+        tmp = tempfile.TemporaryDirectory(prefix="journey-")
+        self.addCleanup(tmp.cleanup)
+        self.root, conf, guard = tmp.name, tmp.name + "/var/tuxbox/config/oruvel", tmp.name + "/guard"
+        for d in (conf, guard):
+            os.makedirs(d)
+        for tool in ("pidof", "killall"):   # no ripper here, and none of another test's met
+            Path(guard, tool).write_text("#!/bin/sh\nexit 1\n")
+            Path(guard, tool).chmod(0o755)
+        self.env = dict(os.environ, PATH=guard + ":" + os.environ.get("PATH", "/usr/bin:/bin"))
+        Path(conf, "oruvel.conf").write_text("".join("%s=%s/%s\n" % (k, conf, v) for k, v in [
+            ("RIPPER", "lumoripper"), ("RIPDIR", "music"), ("STATIONSFILE", "stations.xml"), ("MYSTATIONFILE", "lumostations.xml"),
+            ("MYPLAYLISTFILE", "playlist.m3u"), ("MYGENREFILE", "genre.xml"), ("LUMOPIC", "radio.mvi")]))
         fake = FakeRadioBrowser([station("u-jazz", 'Smooth & "Blue" Jazz', "jazz,lounge", clicks=9, url=STREAM),
-                                 station("u-jazz2", "Second Jazz", "Jazz", clicks=3),
-                                 station("u-rock", "Rock One", "rock", clicks=5)])
+                                 station("u-jazz2", "Second Jazz", "Jazz", clicks=3), station("u-rock", "Rock One", "rock", clicks=5)])
         self.addCleanup(fake.stop)
-        state = os.path.join(self.root.name, "state")
-        genres = subprocess.run([harness.PROGRAM, "--radio-browser", fake.url, "--genres", "2",
-                                 "--write-genre-file", os.path.join(self.conf, "genre.xml")],
-                                stdout=subprocess.DEVNULL)
-        self.assertEqual(genres.returncode, 0)
+        self.assertEqual(subprocess.run([harness.PROGRAM, "--radio-browser", fake.url, "--genres", "2",
+                                         "--write-genre-file", conf + "/genre.xml"], stdout=subprocess.DEVNULL).returncode, 0)
+        options = ("--radio-browser", fake.url, "--state", tmp.name + "/state")
 
         # The selector starts on the last genre, rock (key 4); jazz is key 3.
-        directory = harness.Directory("--radio-browser", fake.url, "--state", state)
-        out = self.host(directory, "key ok\nkey up\nkey ok\nkey down\nkey ok\nkey green\nkey yellow\nanswer 4\n"
-                                   "dump\n")
+        directory = harness.Directory(*options)
+        out = self.host(directory, "key ok\nkey up\nkey ok\nkey down\nkey ok\nkey green\nkey yellow\nanswer 4\ndump\n")
         self.assertIn('"building list finsihed [2].   genre: jazz   bitrate: 0"', out)
         self.assertIn('text="(2) Smooth & \'Blue\' Jazz"', out)
         self.assertEqual(out.count(PLAY), 1, out)
-        with open(os.path.join(self.conf, "lumostations.xml")) as f:
-            saved = f.read()
+        saved = Path(conf, "lumostations.xml").read_text()
         sid = saved.split("id=")[1].split("&")[0]
         self.assertEqual(saved, "<station name=\"Smooth & 'Blue' Jazz\"\nurl=\"http://%s/sbin/tunein-station.pls"
                                 "?id=%s&amp;filename=playlist.pls\"/>\n" % (directory.address, sid))
         self.assertEqual(directory.stop()[0], 0)
 
         # Restarted, on another port: the saved id still leads to the station.
-        directory = harness.Directory("--radio-browser", fake.url, "--state", state)
+        directory = harness.Directory(*options)
         self.addCleanup(directory.stop)
         out = self.host(directory, "key ok\nkey up\nkey up\nkey up\nkey ok\nkey down\nkey ok\nkey green\ndump\n")
         self.assertIn('"building list finsihed [1].   genre: local: lumostations.xml   bitrate: 0"', out)
         self.assertEqual(out.count(PLAY), 1, out)
         self.assertEqual(fake.clicks["u-jazz"], 2)
-        self.assertEqual(directory.requests(), [
-            ("/sbin/tunein-station.pls?id=%s\t%s\tclicked" % (sid, sid)).encode()])
+        self.assertEqual(directory.requests(), [("/sbin/tunein-station.pls?id=%s\t%s\tclicked" % (sid, sid)).encode()])
 
 
 if __name__ == "__main__":

@@ -6,11 +6,10 @@
 
 FUZZ_TARGET(in) {
   using fuzzsupport::terminated;
-  static const std::string conf = fuzzsupport::at(oruvel::paths::kConfigFile);
-  fuzzsupport::writeFile(conf, in.all);
+  fuzzsupport::writeFile(fuzzsupport::at(oruvel::paths::kConfigFile), in.all);
   FUZZ_CHECK(ReadConfFile() == 0);
-  FUZZ_CHECK(terminated(RIPPER) && terminated(RIPDIR) && terminated(STATIONSFILE) && terminated(MYSTATIONSFILE));
-  FUZZ_CHECK(terminated(MYPLAYLISTFILE) && terminated(MYGENREFILE) && terminated(LUMOPIC));
+  FUZZ_CHECK(terminated(RIPPER) && terminated(RIPDIR) && terminated(STATIONSFILE) && terminated(MYSTATIONSFILE) &&
+             terminated(MYPLAYLISTFILE) && terminated(MYGENREFILE) && terminated(LUMOPIC));
   int count = -1;
   const char* const* keys = oruvel::configTooLongKeys(&count);
   FUZZ_CHECK(count >= 0 && count <= 7);

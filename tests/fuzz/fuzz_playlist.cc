@@ -1,44 +1,36 @@
-// The playlist reader and the strings built from it: any /tmp/lumolist.m3u
-// gives terminated stream strings that agree with each other, and a ripper
-// command line that the shell splits into exactly its four words, whatever
-// the URL and the configured paths hold.
-#include <cctype>
-
-#include "directory/tune_in.h"
+// Any /tmp/lumolist.m3u gives terminated stream strings that agree, and a
+// ripper command line the shell splits into exactly its four words.
 #include "base/config.h"
 #include "base/fixed_paths.h"
 #include "base/fixed_text.h"
 #include "base/shell.h"
+#include "directory/tune_in.h"
 #include "tests/fuzz/fuzz_support.h"
 
 FUZZ_TARGET(in) {
-  using fuzzsupport::terminated;
-  static const std::string list = fuzzsupport::at(oruvel::paths::kLumoList);
-  // Ripper settings the first byte picks: ordinary, empty, hostile, and as
-  // long as their globals allow.
+  // Ripper settings the first byte picks: ordinary, empty, hostile, and as long as their globals allow.
   static const std::string longRipper(127, 'r'), longDir(255, 'd');
   static const char* const kRippers[] = {"/bin/rip", "", "/x/it's $(rip) `a`", longRipper.c_str()};
   static const char* const kDirs[] = {"/hdd/music", "", "/m;rm -rf /;'\"", longDir.c_str()};
   oruvel::copyBounded(RIPPER, kRippers[in.choice & 3]);
   oruvel::copyBounded(RIPDIR, kDirs[(in.choice >> 2) & 3]);
-  fuzzsupport::writeFile(list, in.text);
+  fuzzsupport::writeFile(fuzzsupport::at(oruvel::paths::kLumoList), in.text);
   const std::string earlier = "4096:0:0:0:0:0:0:0:0:0:http://earlier/";  // an earlier station's
   oruvel::copyBounded(play_stream, earlier);
 
   const int result = oruvel::resolveStreamStrings();
-  FUZZ_CHECK(terminated(playlist_string) && terminated(play_stream) && terminated(ripp_stream));
+  FUZZ_CHECK(fuzzsupport::terminated(playlist_string) && fuzzsupport::terminated(play_stream) &&
+             fuzzsupport::terminated(ripp_stream));
   const std::string url = playlist_string;
   std::vector<std::string> words;
   if (result == 0) {
-    FUZZ_CHECK(url.find('\n') == std::string::npos);
-    FUZZ_CHECK(play_stream == std::string(oruvel::kStreamPrefix) + url);
+    FUZZ_CHECK(url.find('\n') == std::string::npos && play_stream == std::string(oruvel::kStreamPrefix) + url);
     FUZZ_CHECK(ripp_stream == std::string(RIPPER) + " " + url + " -d " + RIPDIR);
-    FUZZ_CHECK(fuzzsupport::shellWords(oruvel::ripperCommandLine(), words));
-    FUZZ_CHECK(words == (std::vector<std::string>{RIPPER, url, "-d", RIPDIR}));
+    FUZZ_CHECK(fuzzsupport::shellWords(oruvel::ripperCommandLine(), words) &&
+               words == (std::vector<std::string>{RIPPER, url, "-d", RIPDIR}));
   } else {
     FUZZ_CHECK(result == 1 && url.empty() && ripp_stream[0] == '\0' && play_stream == earlier);
   }
-
   // The same text as a station id: encoded, it is plain URL characters.
   for (char c : oruvel::urlEncode(in.text))
     FUZZ_CHECK(c != '\0' && (std::isalnum(static_cast<unsigned char>(c)) || std::strchr("-._~%", c)));

@@ -1,11 +1,9 @@
 // Runs a fuzz target once over saved inputs, without the fuzzer: every file
-// named, and every file in every folder named, in name order. Ordinary
-// builds replay the seeds and every input that once made a target fail.
+// named, and every file in every folder named, in name order.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <string>
 #include <vector>
 
 #include "tests/support/temp_root.h"
@@ -16,20 +14,13 @@ int main(int argc, char** argv) {
   namespace fs = std::filesystem;
   std::vector<fs::path> inputs;
   for (int i = 1; i < argc; ++i) {
-    if (fs::is_directory(argv[i])) {
+    if (!fs::exists(argv[i])) return std::fprintf(stderr, "replay: no such input: %s\n", argv[i]), 2;
+    if (!fs::is_directory(argv[i])) inputs.push_back(argv[i]);
+    if (fs::is_directory(argv[i]))
       for (const auto& e : fs::directory_iterator(argv[i]))
         if (e.is_regular_file()) inputs.push_back(e.path());
-    } else if (fs::is_regular_file(argv[i])) {
-      inputs.push_back(argv[i]);
-    } else {
-      std::fprintf(stderr, "replay: no such input: %s\n", argv[i]);
-      return 2;
-    }
   }
-  if (inputs.empty()) {
-    std::fprintf(stderr, "replay: no inputs given\n");
-    return 2;
-  }
+  if (inputs.empty()) return std::fprintf(stderr, "replay: no inputs given\n"), 2;
   std::sort(inputs.begin(), inputs.end());
   for (const fs::path& p : inputs) {
     const std::string bytes = testsupport::readFile(p.string());
