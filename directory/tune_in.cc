@@ -45,10 +45,10 @@ std::string playlistCommand(std::string_view id) {
 
 void downloadPlaylist(std::string_view id) { runShellInto(playlistCommand(id), rootedPath(paths::kLumoList)); }
 
-int resolveStreamStrings() {
+bool resolveStreamStrings() {
   ripp_stream[0] = '\0';
   playlist_string[0] = '\0';
-  if (OpenPlayList() != 0) return 1;
+  if (OpenPlayList() != 0) return false;
   std::string_view url = fixedView(playlist_string);
   std::string play = std::string(kStreamPrefix).append(url);
   std::string ripp = std::string(fixedView(RIPPER)) + " " + std::string(url) + " -d " +
@@ -56,11 +56,11 @@ int resolveStreamStrings() {
   if (play.size() >= sizeof play_stream || ripp.size() >= sizeof ripp_stream) {
     // A cut URL would be a wrong address: as good as no playlist.
     playlist_string[0] = '\0';
-    return 1;
+    return false;
   }
   copyBounded(play_stream, play);
   copyBounded(ripp_stream, ripp);
-  return 0;
+  return true;
 }
 
 std::string ripperCommandLine() {

@@ -33,10 +33,10 @@ void downloadPlaylist(std::string_view id);
 
 // After the pipeline ran: clears playlist_string and ripp_stream, reads
 // the playlist, and on success builds play_stream and ripp_stream from the
-// URL. 0 when done; 1 when the playlist cannot be read or the URL does not
+// URL. False when the playlist cannot be read or the URL does not
 // fit play_stream or ripp_stream (playlist_string and ripp_stream are then
 // empty and play_stream keeps the station resolved before).
-int resolveStreamStrings();
+bool resolveStreamStrings();
 
 // The command line that starts the ripper on playlist_string into RIPDIR,
 // each of the three quoted for the shell; the caller appends " &".

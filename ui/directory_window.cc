@@ -150,7 +150,7 @@ void eOruvel::BuildPlayRipStrings() {
     oruvel::downloadPlaylist(oruvel::fixedView(net_anker->id));
     station_info->setText("downloading playlist finshed");
   }
-  if (!net_anker || oruvel::resolveStreamStrings() != 0) {
+  if (!net_anker || !oruvel::resolveStreamStrings()) {
     oruvel::showInformation(
         oruvel::translated("Playlist could not be created.\nPlease select another stream."));
     playlistread_error = 1;

@@ -40,21 +40,21 @@ TEST(TuneIn, PlaylistLineTheStringsThatMustFitAndTheRipperCommandLine) {
   oruvel::copyBounded(RIPDIR, "d");
   const std::string fits = "http://" + std::string(225, 'f');
   root.write("/tmp/lumolist.m3u", fits + "\n");
-  ASSERT_EQ(oruvel::resolveStreamStrings(), 0);
+  ASSERT_TRUE(oruvel::resolveStreamStrings());
   EXPECT_EQ(play_stream, kPrefix + fits);
   root.write("/tmp/lumolist.m3u", fits + "g\n");
-  EXPECT_EQ(oruvel::resolveStreamStrings(), 1);
+  EXPECT_FALSE(oruvel::resolveStreamStrings());
   EXPECT_EQ(std::string(playlist_string) + ripp_stream + "|" + play_stream, "|" + kPrefix + fits);
   // A short URL, but RIPPER and RIPDIR leave no room in ripp_stream.
   oruvel::copyBounded(RIPDIR, std::string(250, 'd'));
   root.write("/tmp/lumolist.m3u", "http://short/\n");
-  EXPECT_EQ(oruvel::resolveStreamStrings(), 1);
+  EXPECT_FALSE(oruvel::resolveStreamStrings());
   EXPECT_STREQ(ripp_stream, "");
   // A playlist that cannot be read after a resolved one leaves no old address.
   oruvel::copyBounded(RIPDIR, "d");
-  ASSERT_EQ(oruvel::resolveStreamStrings(), 0);
+  ASSERT_TRUE(oruvel::resolveStreamStrings());
   std::remove(root.at("/tmp/lumolist.m3u").c_str());
-  EXPECT_EQ(oruvel::resolveStreamStrings(), 1);
+  EXPECT_FALSE(oruvel::resolveStreamStrings());
   EXPECT_EQ(std::string(playlist_string) + ripp_stream, "");
 
   // Through a real shell the ripper gets each part as one word, and nothing runs.
@@ -63,7 +63,7 @@ TEST(TuneIn, PlaylistLineTheStringsThatMustFitAndTheRipperCommandLine) {
   oruvel::copyBounded(RIPPER, root.at("/bin/rip"));
   oruvel::copyBounded(RIPDIR, root.at("/my music/it's here"));
   root.write("/tmp/lumolist.m3u", "http://s.example/a?b=1&c=$(touch pwned);x\n");
-  ASSERT_EQ(oruvel::resolveStreamStrings(), 0);
+  ASSERT_TRUE(oruvel::resolveStreamStrings());
   oruvel::runShell("cd " + oruvel::shellQuote(root.path()) + " && " + oruvel::ripperCommandLine());
   EXPECT_EQ(root.read("/rip.log"),
             "[http://s.example/a?b=1&c=$(touch pwned);x][-d][" + root.at("/my music/it's here") + "]");
