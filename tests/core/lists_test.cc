@@ -1,5 +1,7 @@
 // The genre file, the directory page and the local station files read into
 // their lists, and the favourites whose ids read back.
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -78,6 +80,8 @@ TEST(Lists, GenresAreTheExactElementsAfterTheLocalEntries) {
 
 TEST(Lists, DirectoryPageFilterAndFieldCuts) {
   TempRoot root;
+  const auto openFiles = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+  const auto filesBefore = openFiles();
   const std::string three =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<stationlist>\n"
       "<station name=\"Alpha\" mt=\"audio/mpeg\" id=\"11\" br=\"64\" genre=\"Pop\" ct=\"x\"/>\n"
@@ -107,6 +111,7 @@ TEST(Lists, DirectoryPageFilterAndFieldCuts) {
   // A failed read says so; an empty page empties the list.
   EXPECT_TRUE(!oruvel::readDirectoryPage(root.at("/tmp/none")) && read_error == 1);
   EXPECT_TRUE(page(root, "").empty() && net_anker == nullptr && oruvel::stationsInKeyOrder().empty());
+  EXPECT_EQ(openFiles(), filesBefore) << "a read leaves no file open";
 }
 
 // The page as a 512-byte line buffer reads it, with one substring search
