@@ -33,9 +33,7 @@ eServiceReference streamOf(const StandIn& directory, const std::string& id) {
 
 StreamPlayer::Options decodeOnly(const TempRoot& root, std::vector<std::string> decoder = {}) {
   StreamPlayer::Options o;
-  o.sound = false;
-  o.decoder = std::move(decoder);
-  o.decoderLog = root.path() + "/decoder.log";
+  o.sound = false, o.decoder = std::move(decoder), o.decoderLog = root.path() + "/decoder.log";
   return o;
 }
 
@@ -43,9 +41,7 @@ StreamPlayer::Options decodeOnly(const TempRoot& root, std::vector<std::string> 
 
 TEST(StreamPlayer, EveryFormatDecodesIntoAWavOfItsToneAndLength) {
   // Each station sends its eight-second tone file once and then holds the line.
-  const struct {
-    const char *id, *file, *format;
-  } stations[] = {
+  const struct { const char *id, *file, *format; } stations[] = {
       {"1311", "sine-128.mp3", "MP3"},        {"1310", "sine-128.aac", "AAC"},  // labelled audio/aacp
       {"2104", "sine-64.aac", "AAC"},         {"1410", "sine-128.ogg", "Ogg Vorbis"},
       {"1510", "sine-96.opus", "Ogg Opus"},   {"3011", "sine-128.aac", "AAC"},  // says audio/mpeg
