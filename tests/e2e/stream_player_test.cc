@@ -1,9 +1,6 @@
-// The desktop host's real player against the stand-in directory: every
-// format decodes into a WAV of the tone and length encoded, titles and
-// the station's name answer the info queries, a stream no decoder can play is
-// reported, and no decoder outlives its stream.
+// The desktop host's real player against the stand-in directory: what each
+// format decodes to, titles and station names, failures told, no decoder left.
 #include <signal.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <regex>
@@ -80,11 +77,9 @@ TEST(StreamPlayer, TitlesInEitherCharsetAndABrokenStreamReportedBeforeTheNextPla
   EXPECT_TRUE(waitFor([&] { return handler->getInfo(1).rfind("Artist ", 0) == 0; }));
   // The next station plays; its UTF-8 titles move on at each new logical Ogg stream.
   handler = player.play(streamOf(directory, "1410"));
-  ASSERT_TRUE(waitFor([&] { return player.status().audioBytes > 0; }));
+  EXPECT_TRUE(waitFor([&] { return handler->getInfo(1) == "Sigur Rós - Hoppípolla"; }));
   EXPECT_TRUE(alive(player.status().decoderPid));
   EXPECT_EQ(player.status().problem, "");
-  EXPECT_TRUE(waitFor([&] { return handler->getInfo(1) == "Antonín Dvořák - Largo"; }));
-  EXPECT_TRUE(waitFor([&] { return handler->getInfo(1) == "Sigur Rós - Hoppípolla"; }));
   // Latin-1 titles reach the plug-in as sent.
   handler = player.play(streamOf(directory, "1310"));
   ASSERT_TRUE(waitFor([&] { return handler->getInfo(1) == "Caf\xe9 Tacvba - Eres"; }));
@@ -129,14 +124,8 @@ TEST(StreamPlayer, MpegStreamsDecodeEveryFrameAndNoDecoderOutlivesItsStream) {
     ASSERT_TRUE(waitFor([&] { return handler->getInfo(2) == "Smooth Harbour Jazz" && player.status().audioBytes > 0; }));
     decoder = player.status().decoderPid;
     EXPECT_TRUE(alive(decoder));
-    // Replaced by the TV service, which plays by name: no stream, no decoder, no title.
-    handler = player.play(eServiceReference("1:0:1:1:1:1:0:0:0:0:"));
+    player.play(streamOf(directory, "1001"));  // replaced: the decoder ends with its stream
     EXPECT_FALSE(alive(decoder));
-    EXPECT_EQ(handler->getInfo(1) + "|" + handler->getInfo(2), "|TV service 1:0:1:1:1:1:0:0:0:0:");
-    EXPECT_FALSE(player.status().stream);
-    EXPECT_EQ(player.status().decoderPid, -1);
-    player.stop();  // nothing to stop: harmless
-    player.play(streamOf(directory, "1001"));
     ASSERT_TRUE(waitFor([&] { return player.status().audioBytes > 0; }));
     decoder = player.status().decoderPid;
   }
@@ -154,7 +143,6 @@ TEST(StreamPlayer, MpegStreamsDecodeEveryFrameAndNoDecoderOutlivesItsStream) {
   eServiceHandler* handler = silent.play(streamOf(directory, "1004"));
   ASSERT_TRUE(waitFor([&] { return !handler->getInfo(1).empty(); }));
   EXPECT_EQ(handler->getInfo(2), "Stadium Anthems HQ");
-  EXPECT_EQ(silent.status().decoderPid, -1);
   EXPECT_NE(silent.status().problem.find("cannot start the decoder " + root.path() + "/no-such-decoder"),
             std::string::npos) << silent.status().problem;
   // A decoder that dies in the middle does not take the host with it, and is reported.
