@@ -47,6 +47,7 @@ TEST(FileNames, NeverOverwriteAnEarlierFile) {
   close(fd);
   EXPECT_EQ(renameUnique(root.path() + "/tmp.part", dir, "Song", ".mp3"), dir + "/Song (3).mp3");
   EXPECT_EQ(filesIn(dir), (Files{{"Song.mp3", "first"}, {"Song (2).mp3", "second"}, {"Song (3).mp3", "third"}}));
+  EXPECT_FALSE(root.exists("/tmp.part"));
   EXPECT_EQ(createUnique(dir + "/missing", "x", ".mp3", path), -1);
   EXPECT_EQ(renameUnique(dir + "/missing.part", dir, "y", ".mp3"), "");
 }
