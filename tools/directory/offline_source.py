@@ -11,6 +11,7 @@ import catalogue as cat
 import faults
 from http_front import PAGE_PATH, PLAYLIST_PATH, DirectoryServer, Handler
 import audio_formats
+import plan_stream
 from icy_stream import IcyBody
 from mp3_frames import AudioLibrary, LoopReader
 
@@ -60,6 +61,8 @@ class OfflineHandler(Handler):
             self._playlist(params)
         elif path.startswith(STREAM_PREFIX):
             self._stream(path[len(STREAM_PREFIX):])
+        elif opts.plans and path.startswith(plan_stream.PLAN_PREFIX):
+            plan_stream.play(self, path[len(plan_stream.PLAN_PREFIX):].replace("/", ""))
         else:
             self._answer(404, b"not found\n", "text/plain")
 
