@@ -1,18 +1,13 @@
 #pragma once
-// The plug-in driven through oruvel-host --script: a fresh root with a
-// configuration and a genre file, the stand-in directory on loopback, and
-// the transcript read back as boxes and named widgets of window dumps.
+// The plug-in driven through oruvel-host --script from a fresh root with the
+// stand-in directory on loopback; its transcript read as boxes and widgets.
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -25,10 +20,11 @@ using namespace testsupport;
 using Lines = std::vector<std::string>;
 namespace fs = std::filesystem;
 
-inline std::string procText(pid_t pid, const char* what) { return readFile("/proc/" + std::to_string(pid) + "/" + what); }
+inline std::string procText(pid_t pid, const char* what) {
+  return readFile("/proc/" + std::to_string(pid) + "/" + what);
+}
 
-// A configuration naming files in the root's config folder, the built
-// lumoripper and ROOT/music; `extra` appended verbatim.
+// A configuration naming the root's config folder, the built lumoripper and ROOT/music; then `extra`.
 struct Paths {
   std::string conf, genres, stations, favourites, playlist, picture, ripper, ripdir;
 };
@@ -37,9 +33,9 @@ inline Paths writeConfig(const TempRoot& root, const std::string& extra = "") {
   Paths p{d + "oruvel.conf", d + "genre.xml", d + "stations.xml", d + "lumostations.xml", d + "playlist.m3u",
           d + "radio.mvi", lumoripperBinary(), root.path() + "/music"};
   fs::create_directories(p.ripdir);
-  writeFile(p.conf, "RIPPER=" + p.ripper + "\nRIPDIR=" + p.ripdir + "\nSTATIONSFILE=" + p.stations + "\nMYSTATIONFILE=" +
-                        p.favourites + "\nMYPLAYLISTFILE=" + p.playlist + "\nMYGENREFILE=" + p.genres + "\nLUMOPIC=" +
-                        p.picture + "\n" + extra);
+  writeFile(p.conf, "RIPPER=" + p.ripper + "\nRIPDIR=" + p.ripdir + "\nSTATIONSFILE=" + p.stations +
+                        "\nMYSTATIONFILE=" + p.favourites + "\nMYPLAYLISTFILE=" + p.playlist + "\nMYGENREFILE=" +
+                        p.genres + "\nLUMOPIC=" + p.picture + "\n" + extra);
   return p;
 }
 
@@ -64,10 +60,9 @@ case "$0" in */pidof) echo $pids ;; *) for p in $pids; do kill "$p"; done ;; esa
     pathEnv_ = "PATH=" + root.at("/guard:") + (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
   }
 
-  // Runs the host on `script` from the root, so a command slipped onto a
-  // command line leaves its files there, after `prefix` (a wrapper such as
-  // a size limit). Expects a clean end and `windows` dumps, returned as
-  // their lines (blank ones for any missing); the transcript stays in `last`.
+  // Runs the host on `script` from the root (where a command slipped onto a command line
+  // leaves its files) after `prefix` (a wrapper). Expects a clean end and `windows` dumps,
+  // returned as their lines (blank ones for any missing); the transcript stays in `last`.
   std::vector<Lines> play(const std::string& script, std::size_t windows, const Lines& args = {},
                           const Lines& prefix = {}) {
     Lines argv = {"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", root.path()};
@@ -85,7 +80,7 @@ case "$0" in */pidof) echo $pids ;; *) for p in $pids; do kill "$p"; done ;; esa
       if (inside) d.back().push_back(line);
     }
     EXPECT_EQ(d.size(), windows) << last.out;
-    d.resize(std::max(d.size(), windows));
+    if (d.size() < windows) d.resize(windows);
     return d;
   }
 
@@ -101,8 +96,8 @@ case "$0" in */pidof) echo $pids ;; *) for p in $pids; do kill "$p"; done ;; esa
   std::string streamUrl(const std::string& id) const { return "http://" + standin.address() + "/stream/" + id; }
   // The stand-in's station as the local station file holds it.
   std::string record(const std::string& name, const std::string& id) const {
-    return "<station name=\"" + name + "\"\nurl=\"http://" + standin.address() + "/sbin/tunein-station.pls?id=" + id +
-           "&amp;filename=playlist.pls\"/>\n";
+    return "<station name=\"" + name + "\"\nurl=\"http://" + standin.address() + "/sbin/tunein-station.pls?id=" +
+           id + "&amp;filename=playlist.pls\"/>\n";
   }
 
   TempRoot root;
@@ -114,23 +109,17 @@ case "$0" in */pidof) echo $pids ;; *) for p in $pids; do kill "$p"; done ;; esa
   std::string pathEnv_;
 };
 
-inline std::string keys(const std::string& key, int n) {
-  std::string s;
-  while (n-- > 0) s += "key " + key + "\n";
-  return s;
-}
+inline std::string keys(const std::string& key, int n) { return n > 0 ? "key " + key + "\n" + keys(key, n - 1) : ""; }
 // Opens the genre selector (highlight on entry `from`) and chooses entry `to`.
 inline std::string chooseGenre(int to, int from) {
   return "key ok\n" + keys("up", from - to) + keys("down", to - from) + "key ok\n";
 }
 
-// A process named lumoripper under the session's root that only sleeps:
-// the test started it, so the test may end it.
+// A lumoripper under the session's root that only sleeps: the test started it, so it may end it.
 class SleepingRipper {
  public:
   explicit SleepingRipper(const Session& s) {
-    std::string program = s.root.at("/bin/lumoripper"), env = "ORUVEL_ROOT=" + s.root.path();
-    fs::create_directories(s.root.at("/bin"));
+    std::string program = s.root.at("/lumoripper"), env = "ORUVEL_ROOT=" + s.root.path();
     fs::copy_file("/bin/sleep", program, fs::copy_options::overwrite_existing);
     if ((pid_ = fork()) == 0) {
       char* envp[] = {env.data(), nullptr};
@@ -149,8 +138,6 @@ class SleepingRipper {
   }
   // The signal that ended it (0: still running or ended by itself).
   int endSignal() { return !alive() && WIFSIGNALED(status_) ? WTERMSIG(status_) : 0; }
-
- private:
   pid_t pid_ = -1;
   bool reaped_ = false;
   int status_ = 0;
@@ -166,8 +153,9 @@ const std::string kRunning = box("Oruvel", "0x23", "lumoripper is running. press
 
 // The dumped line of the widget named `name`, and its text="...", still escaped.
 inline std::string lineOf(const Lines& dump, const std::string& name) {
-  auto it = std::find_if(dump.begin(), dump.end(), [&](auto& l) { return l.find(" name=\"" + name + "\" ") != std::string::npos; });
-  return it == dump.end() ? "" : *it;
+  for (const auto& line : dump)
+    if (line.find(" name=\"" + name + "\" ") != std::string::npos) return line;
+  return "";
 }
 inline std::string text(const Lines& dump, const std::string& name) {
   const std::string line = lineOf(dump, name);
@@ -176,7 +164,15 @@ inline std::string text(const Lines& dump, const std::string& name) {
   while (end < line.size() && line[end] != '"') end += line[end] == '\\' ? 2 : 1;
   return line.substr(at + 7, end - at - 7);
 }
-inline bool focused(const Lines& d, const std::string& name) { return lineOf(d, name).find("*focus*") != std::string::npos; }
+inline bool focused(const Lines& d, const std::string& name) {
+  return lineOf(d, name).find("*focus*") != std::string::npos;
+}
+// The red button and the ripper line beside it.
+inline std::string ripLine(const Lines& d) { return text(d, "rip_button") + ": " + text(d, "rip_status"); }
+inline std::string built(int n, const std::string& genre, int bitrate = 0) {
+  return "building list finsihed [" + std::to_string(n) + "].   genre: " + genre + "   bitrate: " +
+         std::to_string(bitrate);
+}
 
 // The station list's entries as `key=N "text"`.
 inline Lines stationEntries(const Lines& dump) {
