@@ -45,6 +45,7 @@ eOruvel::eOruvel() : eWindow(1) {
 
   genre_combo = placed(new eComboBox(this, 5, nullptr, 1, "eComboBox"), 80, 10, 240, 30);
   genre_combo->loadDeco();
+  genre_combo->setName("genre_combo");
   genre_combo->setHelpText(dcgettext(nullptr, "Select your Shoutcast Genre", LC_MESSAGES));
   ReadGenreList();
   genre_combo->selchanged.connect(SigC::slot(*this, &eOruvel::selectedComboBox));
@@ -62,29 +63,35 @@ eOruvel::eOruvel() : eWindow(1) {
   input_genre->selected.connect(SigC::slot(*this, &eOruvel::selectedInputBox));
 
   list_status = makeLabel(this, 10, 50, 520, 30, " ");
+  list_status->setName("list_status");
 
   station_list = placed(new eListBox<eListBoxEntryText>(this, nullptr, 1,
                                                         eListBoxEntryText::getEntryHeight(),
                                                         "eListBox"),
                         10, 80, 540, 230);
   station_list->loadDeco();
+  station_list->setName("station_list");
   new eListBoxEntryText(station_list, "[leave listbox]", nullptr, 0, eString(), 0);
   station_list->selected.connect(SigC::slot(*this, &eOruvel::selectedItem));
   station_list->selchanged.connect(SigC::slot(*this, &eOruvel::selectionChanged));
 
   station_info = makeLabel(this, 10, 310, 540, 30, " ");
+  station_info->setName("station_info");
 
   play_button = makeButton(this, 10, 350, 100, 30, "green");
   play_button->setText("Play");
+  play_button->setName("play_button");
   play_button->setHelpText("Press to listen to the radio station.");
   play_button->selected.connect(SigC::slot(*this, &eOruvel::selectedGREEN));
 
   mini_button = makeButton(this, 115, 350, 10, 30, nullptr);
+  mini_button->setName("mini_button");
   mini_button->setText("M");
   mini_button->setHelpText("Press OK to minimize the window.");
   mini_button->selected.connect(SigC::slot(*this, &eOruvel::miniSelButton));
 
   play_status = makeLabel(this, 130, 350, 350, 30, " ");
+  play_status->setName("play_status");
 
   save_button = makeButton(this, 520, 350, 30, 30, "yellow");
   save_button->setHelpText("Save selected radio station.");
@@ -93,10 +100,12 @@ eOruvel::eOruvel() : eWindow(1) {
   // Created after the yellow button although declared before it.
   rip_button = makeButton(this, 10, 390, 100, 30, "red");
   rip_button->setText("Rip");
+  rip_button->setName("rip_button");
   rip_button->setHelpText("Press to start rippering. Press again to stop it.");
   rip_button->selected.connect(SigC::slot(*this, &eOruvel::selectedRED));
 
   rip_status = makeLabel(this, 130, 390, 350, 30, " ");
+  rip_status->setName("rip_status");
 
   status_bar = placed(new eStatusBar(this, 0, "eStatusBar"), 10, 430, 540, 30);
   status_bar->loadDeco();

@@ -10,8 +10,11 @@ eShowInfo::eShowInfo() : eWindow(2), refresh_timer(nullptr) {
   cresize(eSize(560, 110));
   setText("Oruvel player");
   info1_label = oruvel::makeLabel(this, 10, 10, 400, 30, " ");
+  info1_label->setName("info1_label");
   info2_label = oruvel::makeLabel(this, 10, 40, 400, 30, " ");
+  info2_label->setName("info2_label");
   rip_info_label = oruvel::makeLabel(this, 10, 80, 400, 30, " ");
+  rip_info_label->setName("rip_info_label");
   refresh_timer = new eTimer(eApp);
   refresh_timer->timeout.connect(SigC::slot(*this, &eShowInfo::getStreamInfo));
   refresh_timer->start(3000, false);

@@ -10,12 +10,9 @@ namespace fs = std::filesystem;
 
 namespace testsupport {
 
-TempRoot::TempRoot() {
-  std::string tmpl = (fs::temp_directory_path() / "oruvel-test-XXXXXX").string();
-  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = tmpl;
-  for (const char* d : {"/tmp", "/var/tuxbox/config/oruvel", "/dev/dbox"})
-    fs::create_directories(path_ + d);
+TempRoot::TempRoot() : path_((fs::temp_directory_path() / "oruvel-test-XXXXXX").string()) {
+  if (!mkdtemp(path_.data())) throw std::runtime_error("mkdtemp failed");
+  for (const char* d : {"/tmp", "/var/tuxbox/config/oruvel", "/dev/dbox"}) fs::create_directories(path_ + d);
 }
 
 TempRoot::~TempRoot() {
@@ -26,9 +23,7 @@ TempRoot::~TempRoot() {
 void TempRoot::write(const std::string& fixedPath, const std::string& content) const {
   writeFile(at(fixedPath), content);
 }
-
 std::string TempRoot::read(const std::string& fixedPath) const { return readFile(at(fixedPath)); }
-
 bool TempRoot::exists(const std::string& fixedPath) const { return fs::exists(at(fixedPath)); }
 
 std::string readFile(const std::string& path) {
@@ -40,8 +35,7 @@ std::string readFile(const std::string& path) {
 
 void writeFile(const std::string& path, const std::string& content) {
   fs::create_directories(fs::path(path).parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << content;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }
 
 }  // namespace testsupport
