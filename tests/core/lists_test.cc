@@ -1,6 +1,5 @@
 // The genre file, the directory page and the local station files read into
 // their lists, and the favourites whose ids read back.
-#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -80,8 +79,7 @@ TEST(Lists, GenresAreTheExactElementsAfterTheLocalEntries) {
 
 TEST(Lists, DirectoryPageFilterAndFieldCuts) {
   TempRoot root;
-  const auto openFiles = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
-  const auto filesBefore = openFiles();
+  const long filesBefore = testsupport::openDescriptors();
   const std::string three =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<stationlist>\n"
       "<station name=\"Alpha\" mt=\"audio/mpeg\" id=\"11\" br=\"64\" genre=\"Pop\" ct=\"x\"/>\n"
@@ -111,7 +109,7 @@ TEST(Lists, DirectoryPageFilterAndFieldCuts) {
   // A failed read says so; an empty page empties the list.
   EXPECT_TRUE(!oruvel::readDirectoryPage(root.at("/tmp/none")) && read_error == 1);
   EXPECT_TRUE(page(root, "").empty() && net_anker == nullptr && oruvel::stationsInKeyOrder().empty());
-  EXPECT_EQ(openFiles(), filesBefore) << "a read leaves no file open";
+  EXPECT_EQ(testsupport::openDescriptors(), filesBefore) << "a read leaves no file open";
 }
 
 // The page as a 512-byte line buffer reads it, with one substring search

@@ -21,6 +21,7 @@ const std::string kPrefix = "4096:0:0:0:0:0:0:0:0:0:";
 TEST(TuneIn, PlaylistLineTheStringsThatMustFitAndTheRipperCommandLine) {
   testsupport::TempRoot root;
   oruvel::setFsRoot(root.path());
+  const long filesBefore = testsupport::openDescriptors();
   EXPECT_EQ(OpenPlayList(), 1) << "no playlist";
   // The playlist file, and the result with the line read: only the line end
   // is stripped; 255 characters are the longest that fit.
@@ -33,6 +34,7 @@ TEST(TuneIn, PlaylistLineTheStringsThatMustFitAndTheRipperCommandLine) {
     playlist_string[0] = '\0';
     EXPECT_EQ(std::to_string(OpenPlayList()) + " " + playlist_string, seen) << file;
   }
+  EXPECT_EQ(testsupport::openDescriptors(), filesBefore) << "a read leaves no file open";
 
   // 232 URL characters fit behind the prefix; 233 do not, and the earlier
   // station stays.

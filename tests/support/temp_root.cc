@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
@@ -36,6 +37,10 @@ std::string readFile(const std::string& path) {
 void writeFile(const std::string& path, const std::string& content) {
   fs::create_directories(fs::path(path).parent_path());
   std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+}
+
+long openDescriptors() {
+  return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
 }
 
 }  // namespace testsupport

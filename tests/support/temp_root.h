@@ -23,5 +23,6 @@ class TempRoot {
 
 std::string readFile(const std::string& path);  // "" when it cannot be read
 void writeFile(const std::string& path, const std::string& content);
+long openDescriptors();  // of this process: a read that leaks one shows here
 
 }  // namespace testsupport
