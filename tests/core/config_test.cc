@@ -16,6 +16,7 @@ TEST(Config, FilesAsWrittenAndValuesThatDoNotFit) {
   testsupport::TempRoot root;
   oruvel::setFsRoot(root.path());
   oruvel::copyBounded(RIPPER, "/keep");
+  const long filesBefore = testsupport::openDescriptors();
   EXPECT_EQ(ReadConfFile(), 1) << "a missing file is an error";
   EXPECT_STREQ(RIPPER, "/keep") << "and touches nothing";
   // Reads `content` into emptied globals: the result, each global then "|"
@@ -62,6 +63,7 @@ TEST(Config, FilesAsWrittenAndValuesThatDoNotFit) {
       {std::string(oruvel::bounds::kConfigBytes, '#') + "RIPPER=/beyond\n", "0:|||||||"},
   };
   for (const auto& c : cases) EXPECT_EQ(readConf(c.file), c.seen) << c.file.substr(0, 80);
+  EXPECT_EQ(testsupport::openDescriptors(), filesBefore) << "a read leaves no file open";
 }
 
 }  // namespace
