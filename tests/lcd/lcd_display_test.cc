@@ -68,7 +68,9 @@ TEST(LcdDisplay, DevicesThatAreMissingOrRefuseAreReportedAndDrawingOutsideIsHeld
 
   root.write("/dev/dbox/lcd0", "");  // a plain file: both requests fail
   CaptureStderr();
+  const long filesBefore = testsupport::openDescriptors();
   { CLCDDisplay refusing; }
+  EXPECT_EQ(testsupport::openDescriptors(), filesBefore) << "a display that goes closes its device";
   const std::string err = GetCapturedStderr();  // each with the system's own error text
   EXPECT_TRUE(std::regex_match(err, std::regex("clear failed: .+\ngraphic mode failed: .+\n"))) << err;
 }
