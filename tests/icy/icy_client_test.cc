@@ -72,6 +72,15 @@ TEST(IcyClient, TransferEndsMapToOutcomesAndMessages) {
     EXPECT_EQ(std::tie(r.outcome, r.message, r.status, r.audioBytes),
               std::make_tuple(row.outcome, row.message, row.status, end.audioBytes)) << row.message;
   }
+  // Documents of every kind are refused; audio, however labelled, is not.
+  const auto outcomeFor = [](const char* type) {
+    return icy::outcomeOf({CURLE_OK, "", false, false, false, true, true, 42u, icy::StreamInfo{200, "", "", "", type}})
+        .outcome;
+  };
+  for (const char* type : {"Application/JSON; charset=utf-8", "application/rss+xml", "text/plain", "application/xml"})
+    EXPECT_EQ(outcomeFor(type), O::BadResponse) << type;
+  for (const char* type : {"audio/aacp", "application/ogg", "application/octet-stream"})
+    EXPECT_EQ(outcomeFor(type), O::Complete) << type;
   icy::TransferEnd bare;  // without the transport's words, the outcome's own
   bare.code = CURLE_OUT_OF_MEMORY;
   EXPECT_EQ(icy::outcomeOf(bare).message, "transfer failed");
