@@ -60,11 +60,11 @@ class Pane:
         self.seen.append(self.run("capture-pane", "-p", "-t", "j").decode("utf-8", "replace"))
         return self.seen[-1]
 
-    def wait_for(self, test, what="", seconds=60):
-        return until(lambda: test(self.text()) and self.seen[-1], lambda: f"{what}; the screen:\n{self.seen[-1]}", seconds)
+    def wait_for(self, test, what=""):
+        return until(lambda: test(self.text()) and self.seen[-1], lambda: f"{what}; the screen:\n{self.seen[-1]}")
 
-    def wait_text(self, needle, seconds=60):
-        return self.wait_for(lambda s: needle in s, repr(needle), seconds)
+    def wait_text(self, needle):
+        return self.wait_for(lambda s: needle in s, repr(needle))
 
     def wait_past_leftover_ripper(self, needle):
         """A ripper of someone else's makes the plug-in ask; keep it running."""

@@ -24,15 +24,16 @@ _lock = threading.Lock()
 
 class _Audio:
     def __init__(self, plan, start):
-        self._file = plan.get("audio_file")
+        self._data = None
+        if plan.get("audio_file"):  # read once: a plan's audio file is a short sample
+            with open(plan["audio_file"], "rb") as f:
+                self._data = f.read()
         self.pos = start
 
     def read(self, count):
         start, self.pos = self.pos, self.pos + count
-        if self._file:
-            with open(self._file, "rb") as f:
-                f.seek(start)
-                return f.read(count)
+        if self._data is not None:
+            return self._data[start:start + count]
         return bytes((p * 131 + (p >> 7)) & 0xFF for p in range(start, start + count))
 
 
