@@ -125,7 +125,8 @@ class Lifecycle(unittest.TestCase):
                 (("--drop-stream-after", "-1"), "must not be negative"), (("--title-seconds", "0"), "must be positive"),
                 (("--catalogue", "/nonexistent/catalogue.txt"), "cannot read the catalogue"), (cat("c1"), ":2: bitrate"),
                 (cat("c0"), "before the first genre"), (cat("c3"), "must be numbers"), (rb + ("--limit", "0"), "at least 1"),
-                (("--codecs", "MP3"), "--codecs needs --radio-browser"), (rb + ("--speed", "2"), "offline catalogue only"),
+                (("--limit", "5"), "--limit needs --radio-browser"), (("--relay", "--relay-max", "0"), "at least 1"),
+                (("--relay", "--relay-fetcher", "/nonexistent"), "needs the oruvel-fetch program"), (rb + ("--speed", "2"), "offline catalogue only"),
                 (rb + ("--catalogue", "x"), "give one"), (("--radio-browser", "ftp://x"), "http:// or https://"),
                 (rb + ("--codecs", "MP3,WMA"), "WMA is no codec"), (rb + ("--state", not_a_db), "cannot use the database"),
                 (rb + ("--state", state), "not a database")]:

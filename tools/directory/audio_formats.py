@@ -5,6 +5,7 @@ sine-<kbps>.<ext>, and a stream of bytes no decoder can play.
 Station flags (catalogue.txt):
   format=mp3|aac|vorbis|opus|noise   the tone in that format (no flag: the
                                      MP3 chord loops of mp3_frames)
+  format=hls, hls=live|vod           an HLS station (hls_standin.py)
   type=CONTENT-TYPE                  the Content-Type sent (default by format)
   charset=latin-1                    titles sent in Latin-1 (default UTF-8)
 
@@ -75,6 +76,18 @@ def source_for(station, audio_dir, title_bytes):
         chain = OggChain(data, title_bytes, station.id)
         return Source(content_type, chain, lambda _i: encode(station.title(chain.title_index)))
     return Source(content_type, LoopReader(data), lambda i: encode(station.title(i)))
+
+
+def listing_of(station):
+    """(codec as the catalogue names it, whether it is HLS): the codec told
+    by the Content-Type the station sends, as a real catalogue records it."""
+    if station.flag("format") == "hls":
+        return "AAC", True
+    fmt = station.flag("format")
+    content_type = station.flag("type", FORMATS[fmt][1] if fmt in FORMATS else "audio/mpeg")
+    codec = {"audio/mpeg": "MP3", "audio/aac": "AAC", "audio/aacp": "AAC+",
+             "application/ogg": "OGG", "audio/ogg": "OPUS"}.get(content_type, "MP3")
+    return codec, False
 
 
 def missing_formats(audio_dir):

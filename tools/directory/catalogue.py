@@ -158,18 +158,21 @@ PAGE_HEAD = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
 PAGE_TAIL = '</stationlist>\n'
 
 
-def station_line(st, name=None, extra=""):
-    """One station element on one line; `extra` goes in front of the name."""
-    return ('<station %sname="%s" mt="audio/mpeg" id="%s" br="%d" genre="%s" ct="%s" lc="%s">'
-            '</station>' % (extra, entity(st.name if name is None else name), entity(st.id),
-                            st.kbps, entity(st.flag("genre", st.genre)), entity(st.title(0)),
-                            st.listeners()))
+def station_line(st, name=None, extra="", offer=("audio/mpeg", None)):
+    """One station element on one line; `extra` goes in front of the name;
+    `offer`: the type and bitrate listed (None: the station's own)."""
+    mime, kbps = offer
+    return ('<station %sname="%s" mt="%s" id="%s" br="%d" genre="%s" ct="%s" lc="%s">'
+            '</station>' % (extra, entity(st.name if name is None else name), mime, entity(st.id),
+                            st.kbps if kbps is None else kbps, entity(st.flag("genre", st.genre)),
+                            entity(st.title(0)), st.listeners()))
 
 
-def station_page(stations):
-    """The directory's page for a genre: one station per line."""
+def station_page(stations, offer=lambda st: ("audio/mpeg", None)):
+    """The directory's page for a genre: one station per line; offer(station)
+    gives the type and bitrate listed, or None to leave the station out."""
     body = [PAGE_HEAD]
-    body.extend(station_line(st) + "\n" for st in stations)
+    body.extend(station_line(st, offer=o) + "\n" for st, o in ((st, offer(st)) for st in stations) if o)
     body.append(PAGE_TAIL)
     return "".join(body).encode("utf-8")
 

@@ -12,6 +12,7 @@ import socket
 import struct
 import sys
 import threading
+import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import unquote_to_bytes
 
@@ -98,8 +99,9 @@ class Handler(BaseHTTPRequestHandler):
             for k, v in headers]
         self.wfile.write(b"\r\n".join(lines) + b"\r\n\r\n")
 
-    def _answer(self, code, body, content_type, extra=()):
-        reason = self.responses.get(code, ("Error",))[0]
+    def _answer(self, code, body, content_type, extra=(), reason=None):
+        """reason: the status line's phrase, when the standard one says too little."""
+        reason = reason or self.responses.get(code, ("Error",))[0]
         headers = [("Server", self.server_version), ("Content-Type", content_type),
                    ("Content-Length", len(body)), ("Connection", "close")] + list(extra)
         self._head("HTTP/1.0 %d %s" % (code, reason), headers)
@@ -151,4 +153,9 @@ def serve(server):
     server.stopping.set()
     server.shutdown()
     server.server_close()
+    # Relays end their decoders when they see the stop; give them the time.
+    relays = getattr(server.options, "relay", None)
+    deadline = time.monotonic() + 4
+    while relays and relays.in_use and time.monotonic() < deadline:
+        time.sleep(0.02)
     return 0

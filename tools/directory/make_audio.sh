@@ -83,4 +83,14 @@ tone sine-128.aac ffmpeg ffmpeg -nostdin -loglevel error -y -i "$work/sine.wav" 
 tone sine-64.aac ffmpeg ffmpeg -nostdin -loglevel error -y -i "$work/sine-mono32.wav" -c:a aac -b:a 64k -f adts
 tone sine-128.ogg vorbis-tools oggenc -Q --managed -b 128 -m 128 -M 128 "$work/sine.wav" -o
 tone sine-96.opus opus-tools opusenc --quiet --hard-cbr --bitrate 96 "$work/sine.wav"
+# The HLS station on demand: the tone as two-second MPEG-TS segments of AAC.
+if [ $force -eq 1 ] || [ ! -s "$dir/hls-128-0.ts" ]; then
+  if command -v ffmpeg >/dev/null; then
+    rm -f "$dir"/hls-128-*.ts
+    ffmpeg -nostdin -loglevel error -y -i "$work/sine.wav" -c:a aac -b:a 128k -f segment -segment_time 2 \
+      -segment_format mpegts "$work/hls-128-%d.ts" && mv "$work"/hls-128-*.ts "$dir/"
+  else
+    echo "make_audio.sh: ffmpeg is missing, so no HLS segments (apt-get install ffmpeg)" >&2
+  fi
+fi
 echo "audio loops in $dir"

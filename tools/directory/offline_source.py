@@ -11,11 +11,15 @@ import catalogue as cat
 import faults
 from http_front import PAGE_PATH, PLAYLIST_PATH, DirectoryServer, Handler
 import audio_formats
+import hls_standin
+import page_writer
 import plan_stream
+import relay
 from icy_stream import IcyBody
 from mp3_frames import AudioLibrary, LoopReader
 
 STREAM_PREFIX = "/stream/"
+RELAY_PREFIX = "/relay/"
 
 
 class OfflineDirectory(DirectoryServer):
@@ -23,6 +27,7 @@ class OfflineDirectory(DirectoryServer):
         super().__init__(options, OfflineHandler)
         self.catalogue = catalogue
         self.audio = AudioLibrary(options.audio_dir)
+        self.hls = hls_standin.HlsStandIn(options.audio_dir, options.speed, options.title_seconds)
         self._pages = {}
         self._pages_lock = threading.Lock()
         # Bound but never listening: connections to it are refused.
@@ -35,9 +40,29 @@ class OfflineDirectory(DirectoryServer):
         with self._pages_lock:
             page = self._pages.get(key)
             if page is None:
-                page = cat.station_page(self.catalogue.stations_of(genre))
+                page = cat.station_page(self.catalogue.stations_of(genre), self.offer)
                 self._pages[key] = page
             return page
+
+    def offer(self, station):
+        """(type, bitrate) the page lists the station with, None to leave it
+        out: its own when the client decodes it, else the relay's MP3."""
+        if not self.relayed(station):
+            codec, hls = audio_formats.listing_of(station)
+            return (page_writer.MIME_TYPES[codec], None) if not hls and codec in self.options.codecs else None
+        return "audio/mpeg", self.options.relay.bitrate
+
+    def relayed(self, station):
+        codec, hls = audio_formats.listing_of(station)
+        return bool(self.options.relay) and (hls or codec not in self.options.codecs)
+
+    def source_address(self, station):
+        """Where the relay fetches the station: from this server, over loopback."""
+        host = self.server_address[0]
+        base = "http://%s:%d" % ("127.0.0.1" if host in ("0.0.0.0", "") else host, self.server_address[1])
+        if station.flag("format") == "hls":
+            return base + hls_standin.entry_path(station)
+        return base + station.stream_path()
 
     def server_close(self):
         super().server_close()
@@ -52,6 +77,9 @@ class OfflineHandler(Handler):
     def _route(self, path, params):
         srv = self.server
         opts = srv.options
+        if opts.relay and path.startswith(RELAY_PREFIX):
+            self._relay(unquote_to_bytes(path[len(RELAY_PREFIX):]).decode("utf-8", "surrogateescape"))
+            return
         self._log(path, params)
         if opts.slow_ms > 0 and srv.stopping.wait(opts.slow_ms / 1000.0):
             return
@@ -61,6 +89,8 @@ class OfflineHandler(Handler):
             self._playlist(params)
         elif path.startswith(STREAM_PREFIX):
             self._stream(path[len(STREAM_PREFIX):])
+        elif path.startswith(hls_standin.HLS_PREFIX):
+            self._hls(*path[len(hls_standin.HLS_PREFIX):].partition("/")[::2])
         elif opts.plans and path.startswith(plan_stream.PLAN_PREFIX):
             plan_stream.play(self, path[len(plan_stream.PLAN_PREFIX):].replace("/", ""))
         else:
@@ -121,6 +151,8 @@ class OfflineHandler(Handler):
         suffix = station.flag("urlsuffix", "")
         if "nofile" in station.flags:
             entries = []
+        elif srv.relayed(station):
+            entries = [(base + RELAY_PREFIX + quote(station.id, safe=""), station.name)]
         elif opts.big_playlist:
             entries = [("%s?n=%d%s" % (url, n, suffix), "%s (%d)" % (station.name, n))
                        for n in range(1, opts.big_playlist + 1)]
@@ -147,6 +179,27 @@ class OfflineHandler(Handler):
                     return
 
     # --- streams ------------------------------------------------------------
+
+    def _relay(self, sid):
+        station = self.server.catalogue.station(sid)
+        log = lambda reason: self.server.request_log.write(self.path, sid.encode("utf-8", "surrogateescape"),
+                                                           reason)
+        if station is None:
+            self._answer(404, b"station not found\n", "text/plain")
+            log("unknown id")
+            return
+        relay.serve(self, self.server.options.relay, self.server.source_address(station), station.name, log)
+
+    def _hls(self, quoted_id, name):
+        station = self.server.catalogue.station(unquote_to_bytes(quoted_id).decode("utf-8", "surrogateescape"))
+        if station is None or station.flag("format") != "hls":
+            self._answer(404, b"stream not found\n", "text/plain")
+            return
+        missing = self.server.hls.missing(station)
+        if missing:
+            self._answer(503, missing.encode() + b"\n", "text/plain")
+            return
+        self._answer(*self.server.hls.answer(station, name))
 
     def _stream(self, quoted_id):
         srv = self.server

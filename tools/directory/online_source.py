@@ -9,19 +9,22 @@ import threading
 import time
 
 import page_writer as pw
+import relay
 from http_front import PAGE_PATH, PLAYLIST_PATH, DirectoryServer, Handler
 from radio_browser import Deadline, Refused, UpstreamError
 
+RELAY_PREFIX = "/relay/"
 SEARCH_ROUNDS = 3            # pages of search results asked for at most
 MAX_UUID = 64
 
 
 class RadioBrowserSource:
     """`api`: a RadioBrowser client; `state`: a StationState; `codecs`: the
-    catalogue's codec names offered, upper case."""
+    catalogue's codec names offered, upper case; `relay_bitrate`: stations
+    in other codecs and HLS ones are listed as the relay's MP3 (None: left out)."""
 
     def __init__(self, api, state, codecs, limit=500, http_only=False, cache_seconds=600,
-                 retry_after=15):
+                 retry_after=15, relay_bitrate=None):
         self.api = api
         self.state = state
         self.codecs = list(codecs)
@@ -29,6 +32,7 @@ class RadioBrowserSource:
         self.http_only = http_only
         self.cache_seconds = cache_seconds
         self.retry_after = retry_after
+        self.relay_bitrate = relay_bitrate
         self._failed_at = None       # when the API last failed us, and why
         self._failure = ""
         self._genre_locks = {}
@@ -64,8 +68,9 @@ class RadioBrowserSource:
         tag = genre.strip()
         if not tag:
             return pw.station_page([]), "empty genre"
-        key = "%s|%s|%d|%s" % (tag.lower(), ",".join(self.codecs), self.limit,
-                               "http" if self.http_only else "any")
+        key = "%s|%s|%d|%s%s" % (tag.lower(), ",".join(self.codecs), self.limit,
+                                 "http" if self.http_only else "any",
+                                 "|relay%d" % self.relay_bitrate if self.relay_bitrate else "")
         # One question at a time per genre: whoever waits gets the answer kept.
         with self._lock_for(key):
             kept = self.state.page(key)
@@ -87,7 +92,7 @@ class RadioBrowserSource:
         checks leave fewer than the limit."""
         params = {"tag": tag.lower(), "tagExact": "true", "hidebroken": "true",
                   "order": "clickcount", "reverse": "true"}
-        if len(self.codecs) == 1:
+        if len(self.codecs) == 1 and not self.relay_bitrate:
             params["codec"] = self.codecs[0]
             batch = self.limit
         else:
@@ -121,7 +126,9 @@ class RadioBrowserSource:
             return None
         codec = item.get("codec")
         codec = codec.strip().upper() if isinstance(codec, str) else ""
-        if codec not in self.codecs or pw.number(item.get("hls")) or (
+        hls = bool(pw.number(item.get("hls")))
+        relayed = None if codec in self.codecs and not hls else ("hls" if hls else "codec")
+        if relayed and not (self.relay_bitrate and (hls or codec in pw.RELAYED_CODECS)) or (
                 "lastcheckok" in item and item["lastcheckok"] is not None
                 and not pw.number(item["lastcheckok"])):
             return None
@@ -129,37 +136,46 @@ class RadioBrowserSource:
         tags = tags if isinstance(tags, str) else ""
         if tag.lower() not in (t.strip().lower() for t in tags.split(",")):
             return None
-        url = (pw.stream_address(item.get("url_resolved"), self.http_only)
-               or pw.stream_address(item.get("url"), self.http_only))
+        address = (lambda v: pw.relay_source_address(v)) if relayed else (
+            lambda v: pw.stream_address(v, self.http_only))
+        url = address(item.get("url_resolved")) or address(item.get("url"))
         name = pw.clean_text(item.get("name"))
         if not url or not name:
             return None
-        return {"uuid": uuid, "name": name, "url": url, "codec": codec, "tags": tags,
-                "bitrate": pw.number(item.get("bitrate")), "plays": pw.number(item.get("clickcount"))}
+        return {"uuid": uuid, "name": name, "url": url, "codec": codec, "tags": tags, "relayed": relayed,
+                "bitrate": self.relay_bitrate if relayed else pw.number(item.get("bitrate")),
+                "plays": pw.number(item.get("clickcount"))}
 
     def _page(self, stations):
         ids = self.state.ids_for([(s["uuid"], s["name"], s["url"]) for s in stations])
+        self.state.mark_relayed([(sid, s["relayed"]) for s, sid in zip(stations, ids)])
         return pw.station_page(
-            pw.station_line(s["name"], pw.MIME_TYPES[s["codec"]], sid, s["bitrate"], s["tags"], s["plays"])
+            pw.station_line(s["name"], "audio/mpeg" if s["relayed"] else pw.MIME_TYPES[s["codec"]], sid,
+                            s["bitrate"], s["tags"], s["plays"])
             for s, sid in zip(stations, ids))
 
     # --- tune-in -----------------------------------------------------------
 
-    def playlist(self, sid):
-        """(playlist bytes, reason)."""
+    def playlist(self, sid, relay_base=None):
+        """(playlist bytes, reason); relay_base: the relay's address on this
+        program (http://HOST/relay/), for the stations listed as relayed."""
         known = self.state.station(sid)
         if not known:
             return pw.tune_in_playlist(None, ""), "unknown id"
         uuid, name, last_url = known
+        relayed = self.relay_bitrate and relay_base and self.state.relay_kind(sid)
+        address = pw.relay_source_address if relayed else lambda v: pw.stream_address(v, self.http_only)
+        # What the listener gets: the station, or the relay of it.
+        listed = (lambda url: relay_base + sid) if relayed else (lambda url: url)
         answer, why = self._ask(lambda deadline: self.api.click(uuid, deadline))
-        url = pw.stream_address(answer.get("url"), self.http_only) if answer else None
+        url = address(answer.get("url")) if answer else None
         if url:
             self.state.remember_address(sid, url)
-            return pw.tune_in_playlist(url, name), "clicked"
+            return pw.tune_in_playlist(listed(url), name), "clicked" + ("; relayed" if relayed else "")
         why = why or "the click answer has no usable address"
-        last_url = pw.stream_address(last_url, self.http_only)
+        last_url = address(last_url)
         if last_url:
-            return pw.tune_in_playlist(last_url, name), "last known address; " + why
+            return pw.tune_in_playlist(listed(last_url), name), "last known address; " + why
         return pw.tune_in_playlist(None, ""), "no address; " + why
 
     # --- genres ------------------------------------------------------------
@@ -183,6 +199,17 @@ class OnlineDirectory(DirectoryServer):
 
 
 class OnlineHandler(Handler):
+    def _relay(self, sid):
+        state = self.server.source.state
+        known = state.station(sid)
+        log = lambda reason: self.server.request_log.write(self.path, sid.encode(), reason)
+        url = known and pw.relay_source_address(known[2])
+        if not url:
+            self._answer(404, b"station not found\n", "text/plain")
+            log("unknown id")
+            return
+        relay.serve(self, self.server.options.relay, url, known[1], log, hls=state.relay_kind(sid) == "hls")
+
     def _route(self, path, params):
         source = self.server.source
         text = lambda key: params.get(key, b"").decode("utf-8", "replace")
@@ -190,8 +217,11 @@ class OnlineHandler(Handler):
             body, reason = source.genre_page(text("genre"))
             content_type = "text/xml; charset=UTF-8"
         elif path == PLAYLIST_PATH:
-            body, reason = source.playlist(text("id"))
+            body, reason = source.playlist(text("id"), "http://%s%s" % (self._own_address(), RELAY_PREFIX))
             content_type = "audio/x-scpls"
+        elif path.startswith(RELAY_PREFIX) and self.server.options.relay:
+            self._relay(path[len(RELAY_PREFIX):])
+            return
         else:
             self._log(path, params)
             self._answer(404, b"not found\n", "text/plain")

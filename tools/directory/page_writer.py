@@ -26,6 +26,8 @@ MAX_URL_BYTES = 232
 
 MIME_TYPES = {"MP3": "audio/mpeg", "AAC": "audio/aac", "AAC+": "audio/aacp",
               "OGG": "application/ogg", "FLAC": "audio/flac", "OPUS": "audio/ogg"}
+# What the relay turns into MP3 for a client that decodes none of them.
+RELAYED_CODECS = ("AAC", "AAC+", "OGG", "OPUS")
 PLAYLIST_PATHS = (".pls", ".m3u", ".m3u8", ".asx", ".xspf")
 
 _BLANKS = re.compile(r"[\s\x00-\x1f\x7f-\x9f\u2028\u2029]+")
@@ -91,6 +93,18 @@ def stream_address(value, http_only=False):
     if path.endswith(PLAYLIST_PATHS) or len(url.encode()) > MAX_URL_BYTES:
         return None
     return url
+
+
+def relay_source_address(value):
+    """A station address for the relay to fetch: any http or https address
+    (the plug-in never sees it), or None."""
+    if not isinstance(value, str):
+        return None
+    text = value.strip()
+    scheme = text.partition("://")[0].lower()
+    if scheme not in ("http", "https") or len(text) > 2048 or not text.isprintable() or " " in text:
+        return None
+    return text
 
 
 def station_line(name, mime, sid, bitrate, genre, plays):

@@ -19,6 +19,10 @@ CREATE TABLE IF NOT EXISTS stations (
   url TEXT NOT NULL,          -- the last known stream address
   seen REAL NOT NULL          -- when a page or a tune-in last met it
 );
+CREATE TABLE IF NOT EXISTS relayed (
+  id TEXT PRIMARY KEY,        -- a station listed as the relay's MP3
+  hls INTEGER NOT NULL        -- 1: its address is an HLS playlist
+);
 CREATE TABLE IF NOT EXISTS pages (
   key TEXT PRIMARY KEY,       -- the genre and the options that shaped the page
   body BLOB NOT NULL,
@@ -102,6 +106,23 @@ class StationState:
     def remember_address(self, sid, url):
         with self._lock:
             self._db.execute("UPDATE stations SET url = ?, seen = ? WHERE id = ?", (url, time.time(), sid))
+
+    def mark_relayed(self, kinds):
+        """(id, None | "codec" | "hls") pairs: how each station was last listed."""
+        with self._lock, self._db:
+            self._db.execute("BEGIN")
+            for sid, kind in kinds:
+                if kind:
+                    self._db.execute("INSERT OR REPLACE INTO relayed (id, hls) VALUES (?, ?)",
+                                     (sid, int(kind == "hls")))
+                else:
+                    self._db.execute("DELETE FROM relayed WHERE id = ?", (sid,))
+
+    def relay_kind(self, sid):
+        """None when the station was last listed as it is, else "codec" or "hls"."""
+        with self._lock:
+            row = self._db.execute("SELECT hls FROM relayed WHERE id = ?", (sid,)).fetchone()
+        return None if row is None else ("hls" if row[0] else "codec")
 
     def page(self, key):
         """(body, stations, built) of the page last built for key, or None."""
