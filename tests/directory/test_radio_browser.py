@@ -16,6 +16,8 @@ from harness import PAGE, PLS, fetch, file_urls, read_page
 sys.path.insert(0, os.path.dirname(harness.PROGRAM))
 import radio_browser  # noqa: E402
 
+FETCHER = os.environ["ORUVEL_FETCH"]
+
 CATALOGUE = [
     station("alpha", "Alpha Jazz", "jazz,smooth jazz", clicks=50), station("gamma", "Gamma HLS", "jazz", clicks=99, hls=1),
     station("beta", "Beta", "Jazz, Swing", clicks=90, codec="AAC", bitrate=None), station("opus", "Opus", "jazz", clicks=69, codec="OPUS"),
@@ -66,6 +68,8 @@ class RadioBrowser(unittest.TestCase):
                 ((), "jazz", JAZZ_ALL), (("--limit", "3"), "JAZZ", JAZZ_ALL[:3]),
                 (("--codecs", "mp3"), "Jazz", [n for n in JAZZ_ALL if n not in ("Beta", "Secure")]),
                 (("--http-only", "--codecs", "OPUS,OGG,AAC"), "%20jazz%20", ["Beta", "Opus"]),
+                (("--codecs", "MP3", "--relay", "--relay-fetcher", FETCHER), "jazz", ["Gamma HLS", "Beta", "Secure", "Opus"]
+                 + JAZZ_ALL[2:]),
                 ((), "swing", ["Beta"]), ((), "nothing", []), ((), "", [])]:
             with self.subTest(options=options, genre=genre):
                 src = Source(self, *options)
@@ -80,6 +84,22 @@ class RadioBrowser(unittest.TestCase):
         self.assertEqual([got[k] for k in ("Beta", "Secu", "éééé", "Bare")] + [got["Bad "][3]], [
             ("0", "Jazz, Swing", "audio/aac", "90"), ("128", "jazz", "application/ogg", "70"),
             ("96", "jazz," + "x" * 122, "audio/mpeg", "38"), ("0", "jazz", "audio/mpeg", "0"), "37"])
+
+    def test_relayed_stations_are_mp3_whose_tune_in_names_the_relay(self):
+        dead = station("dead", "Dead AAC", "jazz", codec="AAC", url="http://127.0.0.1:1/live.aac")
+        src = Source(self, "--codecs", "MP3", "--relay", "--relay-fetcher", FETCHER, "--relay-bitrate", "96",
+                     stations=CATALOGUE + [dead])
+        got = {s["name"]: s for s in src.page("jazz")}
+        self.assertEqual([(got[n]["mt"], got[n]["br"]) for n in ("Gamma HLS", "Dead AAC", "Alpha Jazz")],
+                         [("audio/mpeg", "96"), ("audio/mpeg", "96"), ("audio/mpeg", "128")])
+        relay = "http://%s/relay/" % src.dir.address
+        self.assertEqual([src.urls(got[n]["id"]) for n in ("Dead AAC", "Alpha Jazz")],
+                         [[relay + got["Dead AAC"]["id"]], ["http://streams.example/alpha"]])
+        self.assertEqual(src.fake.clicks["dead"], 1)   # the play is counted as for any station
+        # A station that cannot be had is refused with the reason, not sent as silence.
+        status, _, body = fetch(src.dir, "/relay/" + got["Dead AAC"]["id"])
+        self.assertEqual((status, body.startswith(b"station unreachable: ")), (502, True))
+        self.assertEqual(fetch(src.dir, "/relay/rbnosuchstation1")[0], 404)
 
     def test_failing_servers_give_way_to_the_next_and_alone_give_an_empty_page_in_time(self):
         good = FakeRadioBrowser(CATALOGUE)
