@@ -6,6 +6,8 @@
 #   ORUVEL_ONLINE=1   the local directory serves Radio Browser's real stations
 #                     and genres instead (the offline catalogue when no
 #                     server answers)
+#   ORUVEL_RELAY=1    the local directory lists only MP3 as the receiver plays
+#                     it (--codecs MP3) and relays every other station (--relay)
 #   ORUVEL_DIRECTORY  another station directory (host:port); none is started
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -59,6 +61,9 @@ if [ -z "$address" ]; then
   fi
   # Rendered audio when sox and lame can make it, silent frames otherwise.
   [ -n "$online_genres" ] || tools/directory/make_audio.sh >/dev/null 2>&1 || true
+  if [ "${ORUVEL_RELAY:-0}" = 1 ]; then
+    directory_source+=(--codecs MP3 --relay --relay-fetcher build/tools/icy/oruvel-fetch)
+  fi
   python3 tools/directory/oruvel-directory --port 0 --address-file "$portfile" "${directory_source[@]}" \
     >>"$root/directory.log" 2>&1 &
   standin=$!
