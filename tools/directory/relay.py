@@ -16,7 +16,6 @@ import shutil
 import signal
 import socket
 import subprocess
-import sys
 import threading
 import time
 
@@ -76,7 +75,7 @@ def is_hls_address(url):
 
 def encoder_command(settings):
     return [settings.ffmpeg, "-nostdin", "-hide_banner", "-loglevel", "error",
-            "-probesize", "16384", "-analyzeduration", "0", "-i", "pipe:0",
+            "-probesize", "4096", "-analyzeduration", "0", "-i", "pipe:0",
             "-map", "0:a:0", "-vn", "-af", "aformat=channel_layouts=mono|stereo",
             "-c:a", "libmp3lame", "-b:a", "%dk" % settings.bitrate, "-reservoir", "0",
             "-write_xing", "0", "-id3v2_version", "0", "-flush_packets", "1", "-f", "mp3", "pipe:1"]
@@ -208,18 +207,13 @@ class SourceProcesses:
         """Every process of the relay gone and reaped, whatever state it is in."""
         self._stop.set()
         if self._procs:
-            group = self._procs[0].pid
-            for sig, grace in ((signal.SIGTERM, 2.0), (signal.SIGKILL, None)):
-                try:
-                    os.killpg(group, sig)
-                except ProcessLookupError:
-                    pass
-                try:
-                    for p in self._procs:
-                        p.wait(grace)
-                    break
-                except subprocess.TimeoutExpired:
-                    continue
+            # Nothing is left to flush for a listener that is gone: kill, then reap.
+            try:
+                os.killpg(self._procs[0].pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            for p in self._procs:
+                p.wait()
             for p in self._procs:
                 for f in (p.stdin, p.stdout):
                     if f:
