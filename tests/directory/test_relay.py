@@ -122,6 +122,23 @@ class Formats(unittest.TestCase):
                          {"2104": "audio/aac"})
 
 
+class TimedId3(unittest.TestCase):
+    def test_a_transport_streams_id3_stream_gives_the_title_and_a_plain_one_none(self):
+        import hls_follower
+        from hls_standin import id3_tag
+
+        def packet(pid, payload):
+            return (bytes((0x47, 0x40 | pid >> 8, pid & 0xFF, 0x10)) + payload).ljust(188, b"\xff")
+        crc = bytes(4)   # not checked by the reader
+        pat = packet(0, bytes((0, 0, 0xB0, 13, 0, 1, 0xC1, 0, 0, 0, 1, 0xE1, 0x00)) + crc)
+        pmt = packet(0x100, bytes((0, 2, 0xB0, 23, 0, 1, 0xC1, 0, 0, 0xE1, 0x01, 0xF0, 0,
+                                   0x0F, 0xE1, 0x01, 0xF0, 0, 0x15, 0xE1, 0x02, 0xF0, 0)) + crc)
+        pes = packet(0x102, b"\0\0\1\xbd\0\0\x84\x80\x05" + bytes(5) + id3_tag("Ballaké Sissoko - Kora"))
+        audio = packet(0x101, b"\0\0\1\xc0" + bytes(100))
+        self.assertEqual(hls_follower.segment_title(pat + pmt + pes + audio)[1], "Ballaké Sissoko - Kora")
+        self.assertIsNone(hls_follower.segment_title(pat + audio)[1])
+
+
 class Listeners(unittest.TestCase):
     def test_leaving_idle_and_surplus_listeners_and_a_stopping_directory_leave_no_process(self):
         server = harness.Directory(*RELAY, "--relay-max", "2", "--speed", "4")

@@ -174,10 +174,14 @@ class SourceProcesses:
         encoder = _dies_with_us(encoder_command(settings))
         try:
             if hls:
-                enc = subprocess.Popen(encoder, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                       process_group=0)
-                self._procs.append(enc)
                 out = os.fdopen(events_w, "wb", buffering=0)
+                try:
+                    enc = subprocess.Popen(encoder, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                           process_group=0)
+                except BaseException:
+                    out.close()
+                    raise
+                self._procs.append(enc)
 
                 def follow():
                     with out, enc.stdin:
@@ -279,13 +283,17 @@ def _relay(handler, settings, source, name, connected, stats):
     frames = Mp3Frames()
     writer = None
     title, ended, events = name, None, b""
+    watched = [source.mp3, source.events, sock]
     started = None      # when the listener got its first MP3
     stopping = handler.server.stopping
     while not stopping.is_set():
-        readable, _, _ = select.select([source.mp3, source.events, sock], [], [], 0.1)
+        readable, _, _ = select.select(watched, [], [], 0.1)
         now = time.monotonic()
         if source.events in readable:
-            *lines, events = (events + os.read(source.events.fileno(), 4096)).split(b"\n")
+            chunk = os.read(source.events.fileno(), 4096)
+            if not chunk:
+                watched.remove(source.events)   # the fetcher is gone; the encoder's end follows
+            *lines, events = (events + chunk).split(b"\n")
             for line in lines:
                 word, _, text = line.decode("utf-8", "replace").partition(" ")
                 if word == "title" and text.strip():
