@@ -142,6 +142,7 @@ class TimedId3(unittest.TestCase):
 class Listeners(unittest.TestCase):
     def test_leaving_idle_and_surplus_listeners_and_a_stopping_directory_leave_no_process(self):
         server = harness.Directory(*RELAY, "--relay-max", "2", "--speed", "4")
+        self.addCleanup(lambda: server.proc.poll() is None and server.stop())
         pid = server.proc.pid
         first, second = (get(server, "/relay/" + sid) for sid in ("2104", "1410"))
         for r in (first, second):
