@@ -18,15 +18,10 @@
 #include <string>
 
 #include "tools/icy/icy_reconnect.h"
+#include "tools/icy/stop_signals.h"
 #include "tools/icy/title_text.h"
 
 namespace {
-
-icy::Client* gClient = nullptr;
-
-void onStopSignal(int) {
-  if (gClient) gClient->stop();
-}
 
 bool writeAll(int fd, const char* data, std::size_t len) {
   while (len > 0) {
@@ -78,12 +73,7 @@ int main(int argc, char** argv) {
   if (url.empty()) return usage("no stream address");
 
   icy::Client client;
-  gClient = &client;
-  struct sigaction sa {};
-  sa.sa_handler = onStopSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
+  icy::stopOnSignals(&client);
   // A decoder that went away shows as a failed write, not a death by signal.
   signal(SIGPIPE, SIG_IGN);
 
@@ -102,7 +92,7 @@ int main(int argc, char** argv) {
   icy::RunSummary run = icy::runWithRetries(client, url, retry, [&](int n, int of, const icy::Result& why) {
     event(events, "retry", std::to_string(n) + " " + std::to_string(of) + " " + why.message);
   });
-  gClient = nullptr;
+  icy::stopOnSignals(nullptr);
   event(events, "end", run.last.message);
   if (run.last.outcome == icy::Outcome::Stopped || run.last.outcome == icy::Outcome::Complete) return 0;
   return run.audioBytes > 0 && !run.gaveUp() ? 0 : 1;

@@ -16,6 +16,7 @@
 #include "base/fixed_paths.h"
 #include "base/fs_root.h"
 #include "tools/icy/icy_reconnect.h"
+#include "tools/icy/stop_signals.h"
 #include "tools/lumoripper/file_names.h"
 #include "tools/lumoripper/progress.h"
 #include "tools/lumoripper/recorder.h"
@@ -57,14 +58,6 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 when stopped or when the stream ended, 1 when recording\n"
     "failed (the reason is on standard error), 2 for a wrong command line.\n";
-
-volatile sig_atomic_t gSignal = 0;
-icy::Client* gClient = nullptr;
-
-void onStopSignal(int sig) {
-  gSignal = sig;
-  if (gClient) gClient->stop();
-}
 
 struct Options {
   std::string url, dir;
@@ -172,12 +165,8 @@ class RunFiles {
   bool warned_ = false;
 };
 
-void installSignals() {
-  struct sigaction sa {};
-  sa.sa_handler = onStopSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
+void installSignals(icy::Client& client) {
+  icy::stopOnSignals(&client);
   // The recording outlives the terminal or window that started it.
   signal(SIGHUP, SIG_IGN);
   signal(SIGPIPE, SIG_IGN);
@@ -202,8 +191,7 @@ int main(int argc, char** argv) {
   }
 
   icy::Client client(o.client);
-  gClient = &client;
-  installSignals();
+  installSignals(client);
   RunFiles files;
   if (!files.writePid()) return 1;
 
@@ -252,14 +240,14 @@ int main(int argc, char** argv) {
 
   if (!recorder.finish() && failure.empty()) failure = recorder.error();
   files.remove();
-  gClient = nullptr;
+  icy::stopOnSignals(nullptr);
 
   if (!failure.empty()) {
     std::fprintf(stderr, "lumoripper: %s\n", failure.c_str());
     return 1;
   }
-  if (gSignal || run.last.outcome == icy::Outcome::Stopped) {
-    std::fprintf(stderr, "lumoripper: stopped (signal %d); the recording is in %s\n", static_cast<int>(gSignal),
+  if (icy::stopSignal() || run.last.outcome == icy::Outcome::Stopped) {
+    std::fprintf(stderr, "lumoripper: stopped (signal %d); the recording is in %s\n", icy::stopSignal(),
                  o.dir.c_str());
     return 0;
   }
