@@ -54,7 +54,8 @@ class OfflineDirectory(DirectoryServer):
 
     def relayed(self, station):
         codec, hls = audio_formats.listing_of(station)
-        return bool(self.options.relay) and (hls or codec not in self.options.codecs)
+        return bool(self.options.relay) and (hls or codec not in self.options.codecs
+                                             and codec in page_writer.RELAYED_CODECS)
 
     def source_address(self, station):
         """Where the relay fetches the station: from this server, over loopback."""

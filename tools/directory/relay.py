@@ -282,7 +282,7 @@ def _relay(handler, settings, source, name, connected, stats):
     sock.settimeout(IDLE_SECONDS)   # a write blocked this long: the listener stopped reading
     frames = Mp3Frames()
     writer = None
-    title, ended, events = name, None, b""
+    title, ended, events, flowing = name, None, b"", False
     watched = [source.mp3, source.events, sock]
     started = None      # when the listener got its first MP3
     stopping = handler.server.stopping
@@ -300,6 +300,8 @@ def _relay(handler, settings, source, name, connected, stats):
                     title = text
                 elif word == "end":
                     ended = text
+                elif word == "playing":
+                    flowing = True
             if writer:
                 writer.title = title
         if sock in readable and not sock.recv(4096):
@@ -309,8 +311,9 @@ def _relay(handler, settings, source, name, connected, stats):
             if not data:
                 why = ended or "the decoder ended"
                 if writer is None:
-                    handler._answer(502, ("station unreachable: %s\n" % why).encode(), "text/plain",
-                                    reason="station unreachable")
+                    # The fetcher ended first: no stream; else the decoder gave up on it.
+                    trouble = "station unreachable" if ended else "station not decodable"
+                    handler._answer(502, ("%s: %s\n" % (trouble, why)).encode(), "text/plain", reason=trouble)
                     return "no audio: " + why
                 return "source ended: " + why
             audio = frames.feed(data)
@@ -323,8 +326,9 @@ def _relay(handler, settings, source, name, connected, stats):
                     writer.title = title
                 writer.audio(audio)
         elif writer is None and now - connected > FIRST_AUDIO_SECONDS:
-            handler._answer(504, b"station sends nothing\n", "text/plain", reason="station sends nothing")
-            return "no audio within %d s" % FIRST_AUDIO_SECONDS
+            trouble = "station not decodable" if flowing else "station sends nothing"
+            handler._answer(502 if flowing else 504, trouble.encode() + b"\n", "text/plain", reason=trouble)
+            return "no MP3 within %d s: %s" % (FIRST_AUDIO_SECONDS, trouble)
         elif writer and frames.seconds < now - started - LAG_ALLOWED:
             # The source reconnects or stalls: silence keeps the player on this relay.
             writer.audio(frames.silence(now - started - frames.seconds))
