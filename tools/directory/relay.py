@@ -54,7 +54,6 @@ class RelaySettings:
         self.ffmpeg = ffmpeg
         self._lock = threading.Lock()
         self.in_use = 0
-        self.first_audio_seconds = []   # per relay, for the request log and benchmarks
 
     def take(self):
         with self._lock:
@@ -321,7 +320,6 @@ def _relay(handler, settings, source, name, connected, stats):
                 if writer is None:
                     started = now
                     stats["first"] = now - connected
-                    settings.first_audio_seconds.append(now - connected)
                     writer = _start_answer(handler, settings, name)
                     writer.title = title
                 writer.audio(audio)
