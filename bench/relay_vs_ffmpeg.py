@@ -2,13 +2,12 @@
 """CPU of the directory's relay against ffmpeg's own transcode of the same
 bytes, and the relay's time to first byte.
 
-Two stand-in directories run side by side on the 128 kbit/s AAC tone
-station (1310), both sending it in real time. A listens to its relay
-(/relay/1310: oruvel-fetch, ffmpeg and the relay's Python, which also
-serves the source stream); B's plain stream is piped through ffmpeg alone
-(AAC 128 kbit/s to MP3 128 kbit/s). A's directory minus B's (which serves
-the same stream to curl) is the relay's own Python. CPU is read from
-/proc over the same window, in rounds; medians printed. Then the time from
+The stand-in's 128 kbit/s AAC tone station (1310), sent in real time. Each
+round has two windows: in the first, directory A sends the plain stream to
+curl while directory B's same stream is piped through ffmpeg alone (AAC 128
+kbit/s to MP3 128 kbit/s); in the second, A relays it (oruvel-fetch, ffmpeg,
+and A's Python, whose CPU beyond the first window's is the relay's own).
+CPU is read from /proc; medians over the rounds. Then the time from
 connect to the first MP3 byte, over several connects.
 
 usage: bench/relay_vs_ffmpeg.py [BUILD] [SECONDS] [ROUNDS] [CONNECTS]"""
@@ -73,6 +72,12 @@ def first_byte(address, path):
         return time.monotonic() - start
 
 
+def measure(pids):
+    before = {p: cpu(p) for p in pids}
+    time.sleep(SECONDS)
+    return {p: (cpu(p) - before[p]) / SECONDS * 100 for p in pids}
+
+
 def main():
     work = tempfile.mkdtemp(prefix="relay-bench-")
     subprocess.run([os.path.join(TOP, "tools/directory/make_audio.sh"), "--audio-dir", work, "128"],
@@ -83,25 +88,29 @@ def main():
     try:
         rows = []
         for _ in range(ROUNDS):
-            listener = subprocess.Popen(["curl", "-s", "-o", "/dev/null", "http://%s/relay/1310" % a_address])
+            # The plain stream from A, and ffmpeg alone on B's same stream.
+            listener = subprocess.Popen(["curl", "-s", "-o", "/dev/null", "http://%s/stream/1310" % a_address])
             plain = subprocess.Popen("curl -s http://%s/stream/1310 | ffmpeg -nostdin -loglevel error -f aac -i pipe:0 "
                                      "-c:a libmp3lame -b:a 128k -f mp3 - >/dev/null 2>&1" % b_address, shell=True)
-            time.sleep(3)   # both past their start
+            time.sleep(3)   # past their start
+            ffmpeg_pid = [p for p in children(plain.pid) if "ffmpeg" in open("/proc/%d/cmdline" % p).read()]
+            used = measure([a.pid] + ffmpeg_pid)
+            alone, a_plain = sum(used[p] for p in ffmpeg_pid), used[a.pid]
+            for p in (listener, plain):
+                p.terminate()
+                p.wait()
+            # The relay from A: its fetch of the same stream, ffmpeg, and the relay's Python.
+            listener = subprocess.Popen(["curl", "-s", "-o", "/dev/null", "http://%s/relay/1310" % a_address])
+            time.sleep(3)
             relay_pids = children(a.pid)
             fetchers = [p for p in relay_pids if "oruvel-fetch" in open("/proc/%d/cmdline" % p).read()]
-            ffmpeg_pid = [p for p in children(plain.pid) if "ffmpeg" in open("/proc/%d/cmdline" % p).read()]
-            watched = [a.pid, b.pid] + relay_pids + ffmpeg_pid
-            before = {p: cpu(p) for p in watched}
-            time.sleep(SECONDS)
-            used = {p: (cpu(p) - before[p]) / SECONDS * 100 for p in watched}
+            used = measure([a.pid] + relay_pids)
             listener.terminate()
-            plain.terminate()
             listener.wait()
-            plain.wait()
-            relay = sum(used[p] for p in relay_pids) + used[a.pid] - used[b.pid]
-            alone = sum(used[p] for p in ffmpeg_pid)
-            fetcher = sum(used[p] for p in fetchers)
-            rows.append((relay, alone, sum(used[p] for p in relay_pids), used[a.pid] - used[b.pid], fetcher))
+            fetch = sum(used[p] for p in fetchers)
+            encode = sum(used[p] for p in relay_pids) - fetch
+            python = used[a.pid] - a_plain
+            rows.append((fetch + encode + python, alone, fetch, encode, python))
             time.sleep(1)
         times = [first_byte(a_address, "/relay/1310") for _ in range(CONNECTS)]
     finally:
@@ -110,12 +119,12 @@ def main():
         a.wait()
         b.wait()
     median = lambda i: statistics.median(r[i] for r in rows)
-    print("relay (fetcher + ffmpeg + its Python): %.2f%% of a core (oruvel-fetch %.2f%%, ffmpeg %.2f%%, "
-          "Python %.2f%%)" % (median(0), median(4), median(2) - median(4), median(3)))
-    print("ffmpeg alone, same bytes:             %.2f%% of a core" % median(1))
-    print("ratio relay / ffmpeg alone:           %.2f (median of %d rounds of %.0f s)"
+    print("relay: %.2f%% of a core (oruvel-fetch %.2f%%, its ffmpeg %.2f%%, the relay's Python %.2f%%)"
+          % (median(0), median(2), median(3), median(4)))
+    print("ffmpeg alone on the same bytes: %.2f%% of a core" % median(1))
+    print("ratio relay / ffmpeg alone: %.2f (median of %d rounds of %.0f s)"
           % (statistics.median(r[0] / r[1] for r in rows if r[1] > 0), ROUNDS, SECONDS))
-    print("time to first MP3 byte:               median %.2f s, max %.2f s over %d connects"
+    print("time to first MP3 byte: median %.2f s, max %.2f s over %d connects"
           % (statistics.median(times), max(times), CONNECTS))
 
 
