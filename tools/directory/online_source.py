@@ -148,7 +148,7 @@ class RadioBrowserSource:
 
     def _page(self, stations):
         ids = self.state.ids_for([(s["uuid"], s["name"], s["url"]) for s in stations])
-        self.state.mark_relayed([(sid, s["relayed"]) for s, sid in zip(stations, ids)])
+        self.state.mark_relayed([(s["uuid"], s["relayed"]) for s in stations])
         return pw.station_page(
             pw.station_line(s["name"], "audio/mpeg" if s["relayed"] else pw.MIME_TYPES[s["codec"]], sid,
                             s["bitrate"], s["tags"], s["plays"])
@@ -163,20 +163,30 @@ class RadioBrowserSource:
         if not known:
             return pw.tune_in_playlist(None, ""), "unknown id"
         uuid, name, last_url = known
-        relayed = self.relay_bitrate and relay_base and self.state.relay_kind(sid)
-        address = pw.relay_source_address if relayed else lambda v: pw.stream_address(v, self.http_only)
-        # What the listener gets: the station, or the relay of it.
-        listed = (lambda url: relay_base + sid) if relayed else (lambda url: url)
         answer, why = self._ask(lambda deadline: self.api.click(uuid, deadline))
+        address, listed = self._through_relay(sid, uuid, relay_base)
         url = address(answer.get("url")) if answer else None
         if url:
             self.state.remember_address(sid, url)
-            return pw.tune_in_playlist(listed(url), name), "clicked" + ("; relayed" if relayed else "")
+            return pw.tune_in_playlist(listed(url), name), "clicked"
         why = why or "the click answer has no usable address"
         last_url = address(last_url)
         if last_url:
             return pw.tune_in_playlist(listed(last_url), name), "last known address; " + why
         return pw.tune_in_playlist(None, ""), "no address; " + why
+
+    def _through_relay(self, sid, uuid, relay_base):
+        """(the address check for the record, what the listener is given for
+        an address): the address itself, or, for a record listed as relayed,
+        the relay on this program, which is told what to fetch."""
+        kind = self.relay_bitrate and relay_base and self.state.relay_kind(uuid)
+        if not kind:
+            return (lambda v: pw.stream_address(v, self.http_only)), (lambda url: url)
+
+        def listed(url):
+            self.state.remember_relay_source(sid, url, kind == "hls")
+            return relay_base + sid
+        return pw.relay_source_address, listed
 
     # --- genres ------------------------------------------------------------
 
@@ -201,14 +211,13 @@ class OnlineDirectory(DirectoryServer):
 class OnlineHandler(Handler):
     def _relay(self, sid):
         state = self.server.source.state
-        known = state.station(sid)
+        known, source = state.station(sid), state.relay_source(sid)
         log = lambda reason: self.server.request_log.write(self.path, sid.encode(), reason)
-        url = known and pw.relay_source_address(known[2])
-        if not url:
+        if not known or not source:
             self._answer(404, b"station not found\n", "text/plain")
-            log("unknown id")
+            log("unknown id, or never tuned in")
             return
-        relay.serve(self, self.server.options.relay, url, known[1], log, hls=state.relay_kind(sid) == "hls")
+        relay.serve(self, self.server.options.relay, source[0], known[1], log, hls=source[1])
 
     def _route(self, path, params):
         source = self.server.source

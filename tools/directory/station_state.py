@@ -20,8 +20,13 @@ CREATE TABLE IF NOT EXISTS stations (
   seen REAL NOT NULL          -- when a page or a tune-in last met it
 );
 CREATE TABLE IF NOT EXISTS relayed (
-  id TEXT PRIMARY KEY,        -- a station listed as the relay's MP3
+  uuid TEXT PRIMARY KEY,      -- a catalogue record listed as the relay's MP3
   hls INTEGER NOT NULL        -- 1: its address is an HLS playlist
+);
+CREATE TABLE IF NOT EXISTS relay_sources (
+  id TEXT PRIMARY KEY,        -- a station last tuned in through the relay
+  url TEXT NOT NULL,          -- what the relay fetches for it
+  hls INTEGER NOT NULL
 );
 CREATE TABLE IF NOT EXISTS pages (
   key TEXT PRIMARY KEY,       -- the genre and the options that shaped the page
@@ -108,21 +113,32 @@ class StationState:
             self._db.execute("UPDATE stations SET url = ?, seen = ? WHERE id = ?", (url, time.time(), sid))
 
     def mark_relayed(self, kinds):
-        """(id, None | "codec" | "hls") pairs: how each station was last listed."""
+        """(uuid, None | "codec" | "hls") pairs: how each record was last listed."""
         with self._lock, self._db:
             self._db.execute("BEGIN")
-            for sid, kind in kinds:
+            for uuid, kind in kinds:
                 if kind:
-                    self._db.execute("INSERT OR REPLACE INTO relayed (id, hls) VALUES (?, ?)",
-                                     (sid, int(kind == "hls")))
+                    self._db.execute("INSERT OR REPLACE INTO relayed (uuid, hls) VALUES (?, ?)",
+                                     (uuid, int(kind == "hls")))
                 else:
-                    self._db.execute("DELETE FROM relayed WHERE id = ?", (sid,))
+                    self._db.execute("DELETE FROM relayed WHERE uuid = ?", (uuid,))
 
-    def relay_kind(self, sid):
-        """None when the station was last listed as it is, else "codec" or "hls"."""
+    def relay_kind(self, uuid):
+        """None when the record was last listed as it is, else "codec" or "hls"."""
         with self._lock:
-            row = self._db.execute("SELECT hls FROM relayed WHERE id = ?", (sid,)).fetchone()
+            row = self._db.execute("SELECT hls FROM relayed WHERE uuid = ?", (uuid,)).fetchone()
         return None if row is None else ("hls" if row[0] else "codec")
+
+    def remember_relay_source(self, sid, url, hls):
+        with self._lock:
+            self._db.execute("INSERT OR REPLACE INTO relay_sources (id, url, hls) VALUES (?, ?, ?)",
+                             (sid, url, int(hls)))
+
+    def relay_source(self, sid):
+        """(address, is HLS) the relay fetches for the station, or None."""
+        with self._lock:
+            row = self._db.execute("SELECT url, hls FROM relay_sources WHERE id = ?", (sid,)).fetchone()
+        return None if row is None else (row[0], bool(row[1]))
 
     def page(self, key):
         """(body, stations, built) of the page last built for key, or None."""
