@@ -83,10 +83,11 @@ def stream_address(value, http_only=False):
     """A stream address the plug-in can keep and hand on, or None.
 
     Only http and https (only http with http_only), not a playlist or HLS,
-    bytes outside printable ASCII percent-encoded, and "http" only at the
-    start, because the plug-in keeps what follows the last "http" of the
-    playlist's File line: later ones are written in an equivalent form
-    (upper case in the host, %68 in the path)."""
+    a host name in its IDNA form, other bytes outside printable ASCII
+    percent-encoded, and "http" only at the start, because the plug-in keeps
+    what follows the last "http" of the playlist's File line: later ones
+    are written in an equivalent form (upper case in the host name, %68 in
+    the user name and the path)."""
     if not isinstance(value, str):
         return None
     text = value.strip()
@@ -94,16 +95,40 @@ def stream_address(value, http_only=False):
     scheme = scheme.lower()
     if not sep or scheme not in (("http",) if http_only else ("http", "https")):
         return None
-    rest = quote(rest, safe="/?#[]@!$&'()*+,;=%:~")
-    host = re.match(r"[^/?#]*", rest).group()
-    if not host or host.startswith((":", "@")):
+    authority = re.match(r"[^/?#]*", rest).group()
+    if authority.startswith((":", "@")):
         return None
-    url = "%s://%s%s" % (scheme, host.replace("http", "HTTP"),
-                         rest[len(host):].replace("http", "%68ttp"))
-    path = urlsplit(url).path.lower()
-    if path.endswith(PLAYLIST_PATHS) or len(url.encode()) > MAX_URL_BYTES:
+    user, at, host_port = authority.rpartition("@")
+    host, port = _host_and_port(host_port)
+    if not host:
+        return None
+    user = quote(user, safe="!$&'()*+,;=%:~").replace("http", "%68ttp") + at
+    path = quote(rest[len(authority):], safe="/?#[]@!$&'()*+,;=%:~").replace("http", "%68ttp")
+    url = "%s://%s%s%s%s" % (scheme, user, host.replace("http", "HTTP"), port, path)
+    if urlsplit(url).path.lower().endswith(PLAYLIST_PATHS) or len(url.encode()) > MAX_URL_BYTES:
         return None
     return url
+
+
+def _host_and_port(host_port):
+    """(host as players resolve it, ":port" or ""); ("", "") when unusable."""
+    if host_port.startswith("["):   # an IPv6 literal
+        host, bracket, port = host_port.partition("]")
+        host += bracket
+    else:
+        host, _, port = host_port.partition(":")
+        port = ":" + port if _ else ""
+    if port and not re.fullmatch(r":[0-9]{1,5}", port):
+        return "", ""
+    if host.startswith("[") and not re.fullmatch(r"\[[0-9A-Fa-f:.]+\]", host):
+        return "", ""
+    try:
+        host = host.encode("idna").decode("ascii")
+    except UnicodeError:
+        return "", ""
+    if not re.fullmatch(r"[A-Za-z0-9._~!$&'()*+,;=\[\]:-]+", host):
+        return "", ""
+    return host, port
 
 
 def station_element(attributes):
