@@ -28,6 +28,9 @@ Station flags:
 import zlib
 from urllib.parse import quote
 
+import page_writer as pw
+from page_writer import entity
+
 
 class CatalogueError(Exception):
     pass
@@ -60,11 +63,6 @@ class Station:
 
     def stream_path(self):
         return "/stream/" + quote(self.id, safe="")
-
-
-def entity(text):
-    return (text.replace("&", "&amp;").replace("<", "&lt;")
-            .replace(">", "&gt;").replace('"', "&quot;"))
 
 
 def genre_key(name):
@@ -152,42 +150,21 @@ def _kbps(text, where):
     return value
 
 
-PAGE_HEAD = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
-             '<stationlist>\n'
-             '<tunein base="/sbin/tunein-station.pls"></tunein>\n')
-PAGE_TAIL = '</stationlist>\n'
-
-
-def station_line(st, name=None, extra="", offer=("audio/mpeg", None)):
-    """One station element on one line; `extra` goes in front of the name;
+def page_attributes(st, name=None, offer=("audio/mpeg", None)):
+    """A station's attributes on its page line, written with entities;
     `offer`: the type and bitrate listed (None: the station's own)."""
     mime, kbps = offer
-    return ('<station %sname="%s" mt="%s" id="%s" br="%d" genre="%s" ct="%s" lc="%s">'
-            '</station>' % (extra, entity(st.name if name is None else name), mime, entity(st.id),
-                            st.kbps if kbps is None else kbps, entity(st.flag("genre", st.genre)),
-                            entity(st.title(0)), st.listeners()))
+    return [("name", entity(st.name if name is None else name)), ("mt", mime), ("id", entity(st.id)),
+            ("br", st.kbps if kbps is None else kbps), ("genre", entity(st.flag("genre", st.genre))),
+            ("ct", entity(st.title(0))), ("lc", st.listeners())]
 
 
 def station_page(stations, offer=lambda st: ("audio/mpeg", None)):
     """The directory's page for a genre: one station per line; offer(station)
     gives the type and bitrate listed, or None to leave the station out."""
-    body = [PAGE_HEAD]
-    body.extend(station_line(st, offer=o) + "\n" for st, o in ((st, offer(st)) for st in stations) if o)
-    body.append(PAGE_TAIL)
-    return "".join(body).encode("utf-8")
+    return pw.station_page(pw.station_element(page_attributes(st, offer=o)) + "\n"
+                           for st, o in ((st, offer(st)) for st in stations) if o)
 
 
 def genre_list_page(catalogue):
-    lines = ['<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<genrelist>\n']
-    lines.extend('<genre name="%s"></genre>\n' % entity(g) for g in catalogue.genres)
-    lines.append("</genrelist>\n")
-    return "".join(lines).encode("utf-8")
-
-
-def playlist(entries):
-    """A .pls playlist with CRLF line ends; entries are (url, title) pairs."""
-    out = ["[playlist]", "numberofentries=%d" % len(entries)]
-    for n, (url, title) in enumerate(entries, 1):
-        out += ["File%d=%s" % (n, url), "Title%d=%s" % (n, title), "Length%d=-1" % n]
-    out.append("Version=2")
-    return ("\r\n".join(out) + "\r\n").encode("utf-8")
+    return pw.genre_file([entity(g) for g in catalogue.genres], standalone=True)

@@ -9,10 +9,10 @@ from urllib.parse import quote, unquote_to_bytes
 
 import catalogue as cat
 import faults
+import page_writer as pw
 from http_front import PAGE_PATH, PLAYLIST_PATH, DirectoryServer, Handler
 import audio_formats
 import hls_standin
-import page_writer
 import plan_stream
 import relay
 from icy_stream import IcyBody
@@ -49,13 +49,13 @@ class OfflineDirectory(DirectoryServer):
         out: its own when the client decodes it, else the relay's MP3."""
         if not self.relayed(station):
             codec, hls = audio_formats.listing_of(station)
-            return (page_writer.MIME_TYPES[codec], None) if not hls and codec in self.options.codecs else None
+            return (pw.MIME_TYPES[codec], None) if not hls and codec in self.options.codecs else None
         return "audio/mpeg", self.options.relay.bitrate
 
     def relayed(self, station):
         codec, hls = audio_formats.listing_of(station)
         return bool(self.options.relay) and (hls or codec not in self.options.codecs
-                                             and codec in page_writer.RELAYED_CODECS)
+                                             and codec in pw.RELAYED_CODECS)
 
     def source_address(self, station):
         """Where the relay fetches the station: from this server, over loopback."""
@@ -160,9 +160,9 @@ class OfflineHandler(Handler):
         else:
             entries = [(url + suffix, station.name), (url + "?mirror=2" + suffix, station.name)]
         if opts.trickle is not None:
-            self._trickle(cat.playlist(entries), "audio/x-scpls")
+            self._trickle(pw.playlist(entries), "audio/x-scpls")
             return
-        self._answer(200, cat.playlist(entries), "audio/x-scpls")
+        self._answer(200, pw.playlist(entries), "audio/x-scpls")
 
     def _trickle(self, body, content_type):
         """--trickle: the body again and again without end, no length announced,
