@@ -1,0 +1,69 @@
+#pragma once
+// The texts of one list, each stored at its length with a NUL behind it,
+// packed into shared blocks: a station's name takes the bytes it has, not
+// the width the line buffer allows. A stored text never moves, so a node
+// keeps a plain pointer to it.
+#include <cstddef>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace oruvel {
+
+class TextStore {
+ public:
+  // The longest text a block can take; longer ones are cut by the callers'
+  // limits long before this.
+  static constexpr std::size_t kBlockBytes = 16 * 1024;
+
+  TextStore() = default;
+  TextStore(const TextStore&) = delete;
+  TextStore& operator=(const TextStore&) = delete;
+
+  // `text` cut to `limit` bytes, stored with a NUL behind it. An empty text
+  // takes no room.
+  const char* add(std::string_view text, std::size_t limit);
+
+  // At least `bytes` writable bytes where the next text starts, for a
+  // caller that writes the text (and perhaps bytes behind it) itself and
+  // then keeps `length` bytes of it with keep(). `bytes` is at most
+  // kBlockBytes.
+  char* room(std::size_t bytes) {
+    if (blocks_.empty() || kBlockBytes - used_ < bytes) nextBlock();
+    return blocks_[block_].get() + used_;
+  }
+  // Keeps the `length` bytes written at room() as the next text, ends it
+  // with a NUL and returns it; room() must have given at least length + 1.
+  const char* keep(std::size_t length) {
+    char* text = blocks_[block_].get() + used_;
+    text[length] = '\0';
+    used_ += length + 1;
+    return text;
+  }
+
+  // Forgets every text, keeping the blocks for the texts stored next.
+  void clear() {
+    block_ = 0;
+    used_ = 0;
+  }
+  // Forgets every text and frees the blocks.
+  void release() {
+    blocks_.clear();
+    clear();
+  }
+  // Frees the blocks that the texts stored since clear() left unused.
+  void trim() {
+    if (used_ > 0 || block_ > 0) blocks_.resize(block_ + 1);
+    else blocks_.clear();
+  }
+
+ private:
+  // Moves on to a fresh block: the rest of the current one stays unused.
+  void nextBlock();
+
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::size_t block_ = 0;  // the block the next text goes into
+  std::size_t used_ = 0;   // its bytes taken
+};
+
+}  // namespace oruvel
