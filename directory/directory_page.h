@@ -114,18 +114,22 @@ struct DirectoryKeys {
     return stripLineEnd(std::string_view(start, static_cast<std::size_t>(lineEnd - start)));
   }
 
-  // The value of a key that occurs, cut to `limit` bytes, kept in `store`.
+  // The value of a key that occurs, cut to `limit` bytes (less than
+  // TextStore::kBlockBytes - kWindow), kept in `store`.
   const char* storeValue(Key key, TextStore& store, std::size_t limit) const {
     const char* start = valueAt[key];
     const char* quote = page_scan::find(start, lineEnd, '"');
-    const std::size_t size = quote ? static_cast<std::size_t>(quote - start) : 0;
-    if (quote && size < page_scan::kWindow) {
-      // A short value: the window is copied whole (its readable bytes behind
-      // the quote too) and cut at the quote.
-      std::memcpy(store.room(page_scan::kWindow), start, page_scan::kWindow);
-      return store.keep(size < limit ? size : limit);
-    }
-    return store.add(quote ? std::string_view(start, size) : value(key), limit);
+    if (!quote) return store.add(value(key), limit);
+    const std::size_t size = static_cast<std::size_t>(quote - start);
+    const std::size_t kept = size < limit ? size : limit;
+    // Copied a whole window at a time, the bytes behind the value too: they
+    // lie within a window of the quote, so they are readable, and the store
+    // gives room for them before the kept text is cut.
+    const std::size_t windows = kept / page_scan::kWindow + 1;
+    char* at = store.room(windows * page_scan::kWindow);
+    for (std::size_t w = 0; w < windows; ++w)
+      std::memcpy(at + w * page_scan::kWindow, start + w * page_scan::kWindow, page_scan::kWindow);
+    return store.keep(kept);
   }
 };
 

@@ -4,6 +4,7 @@
 // the width the line buffer allows. A stored text never moves, so a node
 // keeps a plain pointer to it.
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -22,48 +23,61 @@ class TextStore {
 
   // `text` cut to `limit` bytes, stored with a NUL behind it. An empty text
   // takes no room.
-  const char* add(std::string_view text, std::size_t limit);
+  const char* add(std::string_view text, std::size_t limit) {
+    const std::size_t length = text.size() < limit ? text.size() : limit;
+    if (length == 0) return "";
+    std::memcpy(room(length + 1), text.data(), length);
+    return keep(length);
+  }
 
   // At least `bytes` writable bytes where the next text starts, for a
   // caller that writes the text (and perhaps bytes behind it) itself and
   // then keeps `length` bytes of it with keep(). `bytes` is at most
   // kBlockBytes.
   char* room(std::size_t bytes) {
-    if (blocks_.empty() || kBlockBytes - used_ < bytes) nextBlock();
-    return blocks_[block_].get() + used_;
+    if (static_cast<std::size_t>(end_ - free_) < bytes) nextBlock();
+    return free_;
   }
   // Keeps the `length` bytes written at room() as the next text, ends it
   // with a NUL and returns it; room() must have given at least length + 1.
   const char* keep(std::size_t length) {
-    char* text = blocks_[block_].get() + used_;
+    char* text = free_;
     text[length] = '\0';
-    used_ += length + 1;
+    free_ += length + 1;
     return text;
   }
 
   // Forgets every text, keeping the blocks for the texts stored next.
-  void clear() {
-    block_ = 0;
-    used_ = 0;
-  }
+  void clear() { enter(0); }
   // Forgets every text and frees the blocks.
   void release() {
     blocks_.clear();
-    clear();
+    enter(0);
   }
   // Frees the blocks that the texts stored since clear() left unused.
   void trim() {
-    if (used_ > 0 || block_ > 0) blocks_.resize(block_ + 1);
-    else blocks_.clear();
+    const bool none = block_ == 0 && (blocks_.empty() || free_ == blocks_[0].get());
+    blocks_.resize(none ? 0 : block_ + 1);
+    if (none) enter(0);
   }
 
  private:
   // Moves on to a fresh block: the rest of the current one stays unused.
   void nextBlock();
+  // Makes block `index`, when there is one, the block the next text goes into.
+  void enter(std::size_t index) {
+    block_ = index;
+    free_ = end_ = nullptr;
+    if (index < blocks_.size()) {
+      free_ = blocks_[index].get();
+      end_ = free_ + kBlockBytes;
+    }
+  }
 
   std::vector<std::unique_ptr<char[]>> blocks_;
   std::size_t block_ = 0;  // the block the next text goes into
-  std::size_t used_ = 0;   // its bytes taken
+  char* free_ = nullptr;   // where in it the next text goes
+  char* end_ = nullptr;    // the block's end
 };
 
 }  // namespace oruvel
