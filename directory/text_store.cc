@@ -2,9 +2,10 @@
 
 namespace oruvel {
 
-void TextStore::nextBlock() {
-  const std::size_t next = free_ ? block_ + 1 : block_;
-  if (next == blocks_.size()) blocks_.emplace_back(new char[kBlockBytes]);
+void TextStore::nextBlock(std::size_t bytes) {
+  std::size_t next = free_ ? block_ + 1 : block_;
+  while (next < kGrowingBlocks && blockBytes(next) < bytes) ++next;  // one too small is passed by, left empty
+  while (blocks_.size() <= next) blocks_.emplace_back(new char[blockBytes(blocks_.size())]);
   enter(next);
 }
 

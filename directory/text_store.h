@@ -13,16 +13,18 @@ namespace oruvel {
 
 class TextStore {
  public:
-  // The longest text a block can take; longer ones are cut by the callers'
-  // limits long before this.
-  static constexpr std::size_t kBlockBytes = 16 * 1024;
+  // The blocks grow from the first's size to kBlockBytes, so a short list
+  // (the genres) takes little.
+  static constexpr std::size_t kFirstBlockBytes = 1024;
+  static constexpr std::size_t kGrowingBlocks = 4;  // 1, 2, 4 and 8 KB
+  static constexpr std::size_t kBlockBytes = kFirstBlockBytes << kGrowingBlocks;
 
   TextStore() = default;
   TextStore(const TextStore&) = delete;
   TextStore& operator=(const TextStore&) = delete;
 
-  // `text` cut to `limit` bytes, stored with a NUL behind it. An empty text
-  // takes no room.
+  // `text` cut to `limit` bytes (less than kBlockBytes), stored with a NUL
+  // behind it. An empty text takes no room.
   const char* add(std::string_view text, std::size_t limit) {
     const std::size_t length = text.size() < limit ? text.size() : limit;
     if (length == 0) return "";
@@ -35,7 +37,7 @@ class TextStore {
   // then keeps `length` bytes of it with keep(). `bytes` is at most
   // kBlockBytes.
   char* room(std::size_t bytes) {
-    if (static_cast<std::size_t>(end_ - free_) < bytes) nextBlock();
+    if (static_cast<std::size_t>(end_ - free_) < bytes) nextBlock(bytes);
     return free_;
   }
   // Keeps the `length` bytes written at room() as the next text, ends it
@@ -62,15 +64,19 @@ class TextStore {
   }
 
  private:
-  // Moves on to a fresh block: the rest of the current one stays unused.
-  void nextBlock();
+  static std::size_t blockBytes(std::size_t index) {
+    return index < kGrowingBlocks ? kFirstBlockBytes << index : kBlockBytes;
+  }
+  // Moves on to the next block with room for `bytes`: the rest of the
+  // current one stays unused.
+  void nextBlock(std::size_t bytes);
   // Makes block `index`, when there is one, the block the next text goes into.
   void enter(std::size_t index) {
     block_ = index;
     free_ = end_ = nullptr;
     if (index < blocks_.size()) {
       free_ = blocks_[index].get();
-      end_ = free_ + kBlockBytes;
+      end_ = free_ + blockBytes(index);
     }
   }
 

@@ -5,7 +5,9 @@
 
 namespace {
 constexpr int kEntryHeight = 20;
-constexpr std::size_t kTextBlockBytes = 16 * 1024;
+// The text blocks grow from 1 KB to 16 KB, so a short list takes little.
+constexpr std::size_t kFirstTextBlockBytes = 1024;
+constexpr std::size_t kGrowingTextBlocks = 4;
 }  // namespace
 
 eListBoxEntry::eListBoxEntry(eListBoxBase* list) : list_(list) {
@@ -67,7 +69,8 @@ const char* eListBoxBase::keepText(const char* text) {
   if (size > textLeft_) {
     // The rest of the last block stays unused; a longer text gets a block
     // of its own size.
-    const std::size_t bytes = std::max(size, kTextBlockBytes);
+    const std::size_t blocks = std::min(textBlocks_.size(), kGrowingTextBlocks);
+    const std::size_t bytes = std::max(size, kFirstTextBlockBytes << blocks);
     textBlocks_.emplace_back(new char[bytes]);
     textFree_ = textBlocks_.back().get();
     textLeft_ = bytes;
