@@ -99,7 +99,7 @@ TEST(Recorder, HeldStartGoesToTheFirstTitleAndGapsKeepPartial) {
   }
   ASSERT_TRUE(r.finish());
   EXPECT_EQ(r.totalBytes(), 22u);
-  Files files = filesIn(root.path() + "/host.example");  // the first station name stays
+  Files files = rippertest::audioIn(root.path() + "/host.example");  // the first station name stays
   EXPECT_EQ(takeTimedFile(files, R"(host\.example)"), "ad");
   EXPECT_EQ(files, (Files{{"First (partial).mp3", "pre-one"}, {"Second (partial).mp3", "two+"},
                           {"Third (partial).mp3", "three"}, {"Fourth.mp3", "four"}}));
@@ -115,7 +115,7 @@ TEST(Recorder, UntitledAudioIsNeverDropped) {
     EXPECT_EQ(r.trackBytes(), 3u);
     ASSERT_TRUE(r.finish());
   }
-  Files files = filesIn(root.path() + "/St");
+  Files files = rippertest::audioIn(root.path() + "/St");
   EXPECT_EQ(takeTimedFile(files, "St"), "abc");
   EXPECT_EQ(files, Files{});
 
@@ -129,5 +129,5 @@ TEST(Recorder, UntitledAudioIsNeverDropped) {
   ASSERT_TRUE(r.audio("L", 1));
   ASSERT_TRUE(r.finish());
   EXPECT_EQ(r.totalBytes(), Recorder::kMaxHeld + chunk.size() + 1);
-  EXPECT_EQ(readFile(root.path() + "/Big/Late (partial).mp3"), "L");
+  EXPECT_EQ(rippertest::untag(readFile(root.path() + "/Big/Late (partial).mp3")).audio, "L");
 }
