@@ -29,17 +29,22 @@ void expectNoRunFiles(const TempRoot& root) { EXPECT_EQ(filesIn(root.path() + "/
 
 TEST(Lumoripper, SplitsTracksByTitleKeepsEveryByteAndNamesSafely) {
   // earlier: a file already there; tracks in the order they were sent.
-  const struct { const char* plan; std::string folder, earlier; std::vector<std::pair<std::string, size_t>> tracks; } cases[] = {
+  // tagged: one track's ID3 frames (title, station).
+  const struct { const char* plan; std::string folder, earlier; std::vector<std::pair<std::string, size_t>> tracks;
+                 std::string tagged; std::map<std::string, std::string> frames; } cases[] = {
       {R"({"metaint": 1000, "headers": {"icy-name": "Test FM/Rock"},
            "segments": [["A", 3000], ["B", 4000], ["C", 2000]]})",
-       "Test FM-Rock", "B.mp3", {{"A (partial).mp3", 3000}, {"B (2).mp3", 4000}, {"C (partial).mp3", 2000}}},
+       "Test FM-Rock", "B.mp3", {{"A (partial).mp3", 3000}, {"B (2).mp3", 4000}, {"C (partial).mp3", 2000}},
+       "B (2).mp3", {{"TIT2", "B"}, {"TRSN", "Test FM/Rock"}}},
       // The old ICY answer; Latin-1 titles become UTF-8 names; titles alike
       // only once cleaned stay two tracks.
       {R"({"status_line": "ICY 200 OK", "content_type": "audio/aacp", "metaint": 500, "title_charset": "latin-1",
            "headers": {"icy-name": "..Caf\u00e9\u0007"},
            "segments": [["Caf\u00e9", 1000], ["Song?", 1000], ["Song*", 1000], ["../End", 500]]})",
        "Caf\xc3\xa9", "",
-       {{"Caf\xc3\xa9 (partial).aac", 1000}, {"Song-.aac", 1000}, {"Song- (2).aac", 1000}, {"-End (partial).aac", 500}}},
+       {{"Caf\xc3\xa9 (partial).aac", 1000}, {"Song-.aac", 1000}, {"Song- (2).aac", 1000}, {"-End (partial).aac", 500}},
+       // The tag keeps the title as sent, the name only what a file system takes.
+       "Song-.aac", {{"TIT2", "Song?"}, {"TRSN", "..Caf\xc3\xa9"}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.folder);
@@ -56,10 +61,36 @@ TEST(Lumoripper, SplitsTracksByTitleKeepsEveryByteAndNamesSafely) {
     size_t at = 0;
     for (const auto& [name, size] : c.tracks) expected[name] = sent.substr(at, size), at += size;
     EXPECT_EQ(at, sent.size());
-    EXPECT_EQ(filesIn(dir + "/" + c.folder), expected);
+    EXPECT_EQ(audioIn(dir + "/" + c.folder), expected);
+    Tagged tagged = untag(testsupport::readFile(dir + "/" + c.folder + "/" + c.tagged));
+    EXPECT_TRUE(std::regex_match(tagged.frames["TDRC"], std::regex(R"(\d{4}-\d\d-\d\d)"))) << tagged.frames["TDRC"];
+    tagged.frames.erase("TDRC");
+    EXPECT_EQ(tagged.frames, c.frames);
     EXPECT_EQ(filesIn(dir), Files{});
     expectNoRunFiles(root);
   }
+}
+
+TEST(Lumoripper, AJingleRepeatedPastItsNinehundredNinetyNinthNameIsStillRecorded) {
+  TempRoot root;
+  RadioServer server(root.path() + "/server");
+  // Two jingles taking turns 1,002 times each, a title every 32 bytes.
+  std::string segments;
+  for (int i = 0; i < 2004; ++i) segments += std::string(i ? ", " : "") + (i % 2 ? R"(["Jingle B", 32])" : R"(["Jingle A", 32])");
+  server.plan("s", R"({"metaint": 32, "segments": [)" + segments + "]}");
+  const std::string dir = root.path() + "/music";
+  auto run = runRipper(root, args(server.url("s"), dir), "", 300);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const Files files = audioIn(dir + "/127.0.0.1");
+  EXPECT_EQ(files.size(), 2003u);  // the first title comes after the first 32 bytes: B's
+  std::size_t audio = 0, timed = 0;
+  for (const auto& [name, content] : files) {
+    audio += content.size();
+    timed += std::regex_match(name, std::regex(R"(Jingle [AB] \d{4}-\d\d-\d\d \d\d-\d\d-\d\d( \(\d+\))?\.mp3)"));
+  }
+  EXPECT_EQ(audio, server.sent("s").size());
+  EXPECT_EQ(timed, 3u);  // whole: 1,001 of A and 1,000 of B (the first and the last stay partial)
+  EXPECT_EQ(files.count("Jingle A (999).mp3") + files.count("Jingle B (999).mp3"), 2u);
 }
 
 TEST(Lumoripper, ErrorsSayWhyAndLeaveNothingBehind) {
@@ -105,7 +136,8 @@ TEST(Lumoripper, AFullDiskIsAnErrorThatKeepsWhatWasWritten) {
       << run.err;
   const std::string kept = testsupport::readFile(dir + "/127.0.0.1/Big (partial).mp3");
   EXPECT_EQ(kept.size(), 40u * 512);
-  EXPECT_EQ(kept, server.sent("s").substr(0, kept.size()));
+  const std::string audio = untag(kept).audio;
+  EXPECT_EQ(audio, server.sent("s").substr(0, audio.size()));
   expectNoRunFiles(root);
 }
 
@@ -129,7 +161,7 @@ TEST(Lumoripper, ReconnectsAfterDropsAndShowsItInTheProgressLine) {
   EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](auto& l) { return l.rfind("reconnecting (1/3) ", 0) == 0; }));
   // Nothing lost: the files together are what was sent, in order.
   ASSERT_EQ(server.sent("d").size(), 8000u);
-  Files files = filesIn(dir + "/127.0.0.1");
+  Files files = audioIn(dir + "/127.0.0.1");
   EXPECT_EQ(files["A (partial).mp3"] + files["B (partial).mp3"], server.sent("d"));
   EXPECT_EQ(files.size(), 2u);
   expectNoRunFiles(root);
@@ -174,7 +206,7 @@ TEST(Lumoripper, SigtermOrSigintKeepsThePartialTrackAndCleansUp) {
     ripper.signal(sig);
     ASSERT_TRUE(waitFor([&] { return ripper.done.load(); }, 30));
     EXPECT_EQ(ripper.result.exitCode, 0) << ripper.result.err;
-    const Files files = filesIn(station);
+    const Files files = audioIn(station);
     const std::string sent = server.sent("live"), two = files.at("Two (partial).mp3");
     EXPECT_EQ(files.size(), 2u);
     EXPECT_EQ(files.at("One (partial).mp3"), sent.substr(0, 6000));

@@ -131,3 +131,21 @@ TEST(Recorder, UntitledAudioIsNeverDropped) {
   EXPECT_EQ(r.totalBytes(), Recorder::kMaxHeld + chunk.size() + 1);
   EXPECT_EQ(rippertest::untag(readFile(root.path() + "/Big/Late (partial).mp3")).audio, "L");
 }
+
+TEST(Recorder, ShortWritesLoseNothingAndTheTagLeadsTheFile) {
+  testsupport::TempRoot root;
+  // A disk that takes at most 7 bytes a write, as a pipe or a network share may.
+  Recorder r(root.path(), "h", [](int fd, const void* data, std::size_t len) { return ::write(fd, data, std::min<std::size_t>(len, 7)); });
+  ASSERT_TRUE(r.headers(info("Radio \xe9t\xe9\x01", 100)));  // Latin-1, with a control character
+  ASSERT_TRUE(r.title("Some Band - A - Song"));
+  std::string audio;
+  for (int i = 0; i < 1000; ++i) audio += static_cast<char>(i * 7);
+  ASSERT_TRUE(r.audio(audio.data(), audio.size()));
+  ASSERT_TRUE(r.finish());
+  rippertest::Tagged t = rippertest::untag(readFile(root.path() + "/Radio \xc3\xa9t\xc3\xa9/Some Band - A - Song (partial).mp3"));
+  EXPECT_EQ(t.audio, audio);
+  EXPECT_TRUE(std::regex_match(t.frames["TDRC"], std::regex(R"(\d{4}-\d\d-\d\d)"))) << t.frames["TDRC"];
+  t.frames.erase("TDRC");
+  EXPECT_EQ(t.frames, (std::map<std::string, std::string>{
+                          {"TPE1", "Some Band"}, {"TIT2", "A - Song"}, {"TRSN", "Radio \xc3\xa9t\xc3\xa9"}}));
+}
