@@ -18,8 +18,9 @@ void writeLe(std::string& page, std::size_t at, std::uint64_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) page[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-// The page checksum: CRC-32 with polynomial 0x04C11DB7, unreflected, from zero.
-std::uint32_t checksum(const std::string& page) {
+// The page checksum: CRC-32 with polynomial 0x04C11DB7, unreflected, from
+// zero, over the page with its own checksum field read as zeros.
+std::uint32_t checksum(const char* page, std::size_t length) {
   static const std::array<std::uint32_t, 256> table = [] {
     std::array<std::uint32_t, 256> t{};
     for (std::uint32_t i = 0; i < 256; ++i) {
@@ -30,17 +31,18 @@ std::uint32_t checksum(const std::string& page) {
     return t;
   }();
   std::uint32_t crc = 0;
-  for (char c : page) crc = (crc << 8) ^ table[((crc >> 24) ^ static_cast<std::uint8_t>(c)) & 0xFF];
+  for (std::size_t i = 0; i < length; ++i) {
+    const std::uint8_t c = i >= 22 && i < 26 ? 0 : static_cast<std::uint8_t>(page[i]);
+    crc = (crc << 8) ^ table[((crc >> 24) ^ c) & 0xFF];
+  }
   return crc;
 }
 
-void redoChecksum(std::string& page) {
-  writeLe(page, 22, 0, 4);
-  writeLe(page, 22, checksum(page), 4);
-}
+void redoChecksum(std::string& page) { writeLe(page, 22, checksum(page.data(), page.size()), 4); }
 
 // The whole page's length when `d` starts one and all of it is there; 0 when
-// more bytes are needed; npos when `d` starts no page.
+// more bytes are needed; npos when `d` starts no page (a capture pattern
+// that happens to be in the audio fails the checksum).
 std::size_t pageLength(const std::string& d, std::size_t at) {
   const std::size_t have = d.size() - at;
   if (have < kHeader) return 0;
@@ -49,7 +51,8 @@ std::size_t pageLength(const std::string& d, std::size_t at) {
   if (have < kHeader + segments) return 0;
   std::size_t length = kHeader + segments;
   for (std::size_t i = 0; i < segments; ++i) length += static_cast<std::uint8_t>(d[at + kHeader + i]);
-  return have < length ? 0 : length;
+  if (have < length) return 0;
+  return checksum(d.data() + at, length) == readLe(d, at + 22, 4) ? length : std::string::npos;
 }
 
 }  // namespace
