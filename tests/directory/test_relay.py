@@ -14,7 +14,7 @@ import harness
 from harness import PAGE, PLS, fetch, file_urls, get, read_page
 
 sys.path.insert(0, os.path.dirname(harness.PROGRAM))
-from mp3_frames import parse_header  # noqa: E402
+from mp3_frames import parse_header, split_frames  # noqa: E402
 
 AUDIO = os.environ["ORUVEL_TEST_AUDIO_DIR"]
 FETCH = ("--relay-fetcher", os.environ["ORUVEL_FETCH"])
@@ -210,7 +210,7 @@ class Ripper(unittest.TestCase):
         whole = sorted(n for n in os.listdir(folder) if "(partial)" not in n)
         self.assertIn(whole[0], ("Tinariwen - Amassakoul.mp3", "Ali Farka Touré - Savane.mp3"))
         with open(os.path.join(folder, whole[0]), "rb") as f:
-            self.assertAlmostEqual(hear(f.read()), 440, delta=25)
+            self.assertAlmostEqual(hear(b"".join(split_frames(f.read()))), 440, delta=25)   # its tag left out
 
 
 if __name__ == "__main__":
