@@ -136,7 +136,7 @@ def journey(p, root, standin, ripper):
     p.wait_past_leftover_ripper("plugin_exec returned 0; the host plays 1:0:1:1:1:1:0:0:0:0: again")
     p.wait_text("host exit status 0")
     log = read(path("oruvel.log"))
-    decoders = [int(n) for n in re.findall(r"decoder mpg123 started \(PID (\d+)\)", log)]
+    decoders = [int(n) for n in re.findall(r"decoder mpg123 started for MP3 \(PID (\d+)\)", log)]
     assert decoders and not [pid for pid in decoders if alive(pid, "mpg123")], log[-2000:]
     standin.terminate()
     assert standin.wait(60) == 0

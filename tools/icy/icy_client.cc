@@ -115,7 +115,11 @@ Result Client::run(const std::string& url) {
   };
 
   Easy easy(curl_easy_init(), curl_easy_cleanup);
-  if (!easy) return Result{Outcome::Failed, 0, "cannot set up the transfer", 0};
+  if (!easy) {
+    Result failed;
+    failed.message = "cannot set up the transfer";
+    return failed;
+  }
   CURL* curl = easy.get();
   char errorText[CURL_ERROR_SIZE] = "";
   HeaderList headers(curl_slist_append(nullptr, "Icy-MetaData: 1"), curl_slist_free_all);

@@ -50,11 +50,11 @@ struct TransferEnd {
   bool malformed = false;        // the in-body header block was broken or left open
   bool headersDone = false;      // the body had begun
   bool lengthKnown = false;      // the server announced the body's length
-  bool audioStalled = false;     // the reader ended it: no audio in time
-  long audioStallSeconds = 0;    // the time it waited
-  int osErrno = 0;
   std::uint64_t audioBytes = 0;
   StreamInfo info;               // the final response's headers
+  bool audioStalled = false;     // the reader ended it: no audio in time
+  long audioStallSeconds = 0;    // the time it waited
+  int osErrno = 0;               // the system's error when connecting failed
 };
 
 // A 2xx answer, or none at all (a bare body).
