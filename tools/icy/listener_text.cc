@@ -32,6 +32,9 @@ std::string waited(const Result& r) {
 }
 
 std::string connectText(const Result& r, const std::string& host) {
+  // A name server that does not answer leaves the connect time-out to end it.
+  if (r.code == CURLE_OPERATION_TIMEDOUT && r.message.find("Resolving timed out") != std::string::npos)
+    return "host not found: " + host + " (the name server did not answer)";
   switch (r.code) {
     case CURLE_COULDNT_RESOLVE_HOST: return "host not found: " + host;
     case CURLE_COULDNT_RESOLVE_PROXY: return "proxy not found on the way to " + host;

@@ -49,8 +49,8 @@ icy::StreamFormat family(icy::StreamFormat f) {
 
 icy::ClientOptions playerReaderOptions() {
   icy::ClientOptions o;
-  o.connectTimeoutSeconds = 8;
-  o.firstAudioSeconds = 8;
+  o.connectTimeoutSeconds = 8;  // the connect's own time-out names the phase that hung
+  o.firstAudioSeconds = 9;
   o.audioStallSeconds = 10;
   o.stallSeconds = 10;
   return o;

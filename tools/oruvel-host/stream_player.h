@@ -38,7 +38,7 @@ bool soundDeviceAvailable();
 std::vector<std::string> decoderCommand(icy::StreamFormat format, const PcmFormat* into);
 
 // The player's reader: a listener hears within seconds why nothing plays
-// (8 s to connect and to bring audio), and a stream without audio for 10 s
+// (8 s to connect, 9 s to bring audio), and a stream without audio for 10 s
 // is fetched again.
 icy::ClientOptions playerReaderOptions();
 

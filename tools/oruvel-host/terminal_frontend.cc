@@ -498,19 +498,21 @@ std::string TerminalFrontend::playerText() const {
       // Each piece in its own charset, so a Latin-1 title leaves a UTF-8 name be.
       const std::string dash = unicode_ ? " \u2014 " : " - ";
       text = (unicode_ ? "\u266a " : "Playing: ") + icy::titleToUtf8(s.station);
+      // What went wrong leads, so a long station address cannot push it off the line.
+      const std::string named = s.station == s.url ? "" : dash + icy::titleToUtf8(s.station);
       switch (s.state) {
         case StreamPlayer::State::Connecting:
           text = (unicode_ ? "\u266a " : "") + ("connecting to " + icy::titleToUtf8(s.text)) + (unicode_ ? "\u2026" : "...");
           break;
         case StreamPlayer::State::Reconnecting:
-          text += dash + "reconnecting (" + std::to_string(s.attempt) + " of " + std::to_string(icy::RetryPolicy().attempts) +
-                  "): " + icy::titleToUtf8(s.text);
+          text = (unicode_ ? "\u266a " : "") + ("reconnecting (" + std::to_string(s.attempt) + " of " +
+                  std::to_string(icy::RetryPolicy().attempts) + "): ") + icy::titleToUtf8(s.text) + named;
           break;
         case StreamPlayer::State::Failed:
-          text += dash + "failed: " + icy::titleToUtf8(s.text);
+          text = (unicode_ ? "\u2717 " : "") + ("failed: " + icy::titleToUtf8(s.text)) + named;
           break;
         case StreamPlayer::State::Stopped:
-          text += dash + "stopped";
+          text = (unicode_ ? "\u25a0 " : "") + ("stopped: " + icy::titleToUtf8(s.station));
           break;
         case StreamPlayer::State::Playing:
           if (!s.title.empty()) text += dash + icy::titleToUtf8(s.title);
