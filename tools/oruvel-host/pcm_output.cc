@@ -161,8 +161,8 @@ void PcmOutput::updateWavSizes() {
 bool PcmOutput::write(const char* data, std::size_t len, std::string& error) {
   if (!open_ || kind_ == Kind::Nowhere || fd_ < 0) return true;
   if (!writeAll(fd_, data, len)) {
-    error = (kind_ == Kind::WavFile ? "cannot write the WAV file " + wavPath_ : std::string("the sound device's player stopped")) +
-            ": " + std::strerror(errno);
+    error = kind_ == Kind::WavFile ? "cannot write the WAV file " + wavPath_ + ": " + std::strerror(errno)
+                                   : std::string("cannot play on the sound device: its player stopped (see the log)");
     return false;
   }
   written_ += len;

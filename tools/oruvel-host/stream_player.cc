@@ -175,12 +175,16 @@ class StreamPlayer::Session {
 
   // --- the reader thread ---
 
-  void readStream() {
-    // A decoder that died makes writes fail with EPIPE, not kill the host.
+  // A program that died makes writes to it fail with EPIPE, not kill the host.
+  static void blockPipeSignal() {
     sigset_t pipeSignal;
     sigemptyset(&pipeSignal);
     sigaddset(&pipeSignal, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+  }
+
+  void readStream() {
+    blockPipeSignal();
 
     follower_.onAudio = [this](icy::StreamFormat format, const char* data, std::size_t len) {
       decode(format, data, len);
@@ -372,6 +376,7 @@ class StreamPlayer::Session {
   // --- the output thread ---
 
   void pumpDecoders() {
+    blockPipeSignal();  // the sound device's player may go
     for (;;) {
       Shared d;
       {
