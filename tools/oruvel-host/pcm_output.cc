@@ -170,6 +170,11 @@ bool PcmOutput::write(const char* data, std::size_t len, std::string& error) {
   return true;
 }
 
+void PcmOutput::interrupt() {
+  const pid_t player = player_.load();
+  if (player > 0) ::kill(player, SIGTERM);  // not yet waited for: the PID is still its own
+}
+
 void PcmOutput::close(bool now) {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;

@@ -5,6 +5,7 @@
 // input), or nowhere. Decoders hand 16-bit PCM over as a WAV stream.
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -53,6 +54,9 @@ class PcmOutput {
   // Completes the WAV file, or ends the sound device's program (at once
   // when now, else once it has played what it holds).
   void close(bool now);
+  // From another thread: ends the sound device's program, so a write to it
+  // that blocks returns.
+  void interrupt();
 
  private:
   bool openWav(std::string& error);
@@ -63,7 +67,7 @@ class PcmOutput {
   bool open_ = false;
   PcmFormat format_;
   int fd_ = -1;
-  pid_t player_ = -1;
+  std::atomic<pid_t> player_{-1};
   std::uint64_t written_ = 0;
 };
 

@@ -158,6 +158,7 @@ class StreamPlayer::Session {
       if (!now) changed_.wait_for(lock, std::chrono::milliseconds(player_.options_.graceMs), [this] { return queue_.empty(); });
     }
     killDecoders();
+    if (now) output_.interrupt();
     if (outputThread_.joinable()) outputThread_.join();
     output_.close(now);
     return exit_;
@@ -386,6 +387,9 @@ class StreamPlayer::Session {
         d = queue_.front();
       }
       pump(*d);
+      update([&](Status& s) {
+        if (s.decoderPid == d->pid) s.decoderPid = -1;
+      });
       std::lock_guard<std::mutex> lock(mutex_);
       queue_.pop_front();
       d->done = true;
