@@ -37,6 +37,20 @@ StreamPlayer::Options decodeOnly(const TempRoot& root, std::vector<std::string> 
   return o;
 }
 
+// Decoding into heard.wav under the root.
+StreamPlayer::Options intoWav(const TempRoot& root) {
+  StreamPlayer::Options o = decodeOnly(root);
+  o.wavFile = root.path() + "/heard.wav";
+  return o;
+}
+
+// The WAV holds the tone for about this long.
+void expectTone(const std::string& wav, double seconds) {
+  const auto heard = testsupport::hear(wav);
+  EXPECT_NEAR(heard.seconds, seconds, seconds * 0.05);
+  EXPECT_NEAR(heard.hz, 440.0, 440.0 * 0.03);
+}
+
 // The player line's state as the script's `player` command prints it, without the quotes.
 std::string line(const StreamPlayer& player) {
   const StreamPlayer::Status s = player.status();
@@ -75,8 +89,7 @@ TEST(StreamPlayer, EveryFormatDecodesIntoAWavOfItsToneAndLength) {
     const auto bytes = std::filesystem::file_size(kAudioDir + "/" + s.file);
     StandIn directory({"--audio-dir", kAudioDir, "--speed", "0", "--metaint", "0", "--stall-stream-after",
                        std::to_string(bytes)});
-    StreamPlayer::Options options = decodeOnly(root);
-    options.wavFile = root.path() + "/decoded.wav";
+    StreamPlayer::Options options = intoWav(root);
     StreamPlayer player(options);
     player.play(streamOf(directory, s.id));
     ASSERT_TRUE(waitFor([&] { return player.status().audioBytes == bytes; })) << line(player);
@@ -84,9 +97,7 @@ TEST(StreamPlayer, EveryFormatDecodesIntoAWavOfItsToneAndLength) {
     EXPECT_EQ(player.status().state, StreamPlayer::State::Playing) << line(player);
     player.stop();
     EXPECT_EQ(player.lastDecoderExit(), 0);
-    const auto heard = testsupport::hear(options.wavFile);
-    EXPECT_NEAR(heard.seconds, 8.0, 8.0 * 0.05);
-    EXPECT_NEAR(heard.hz, 440.0, 440.0 * 0.03);
+    expectTone(options.wavFile, 8.0);
   }
 }
 
@@ -207,8 +218,7 @@ TEST(StreamPlayer, AStreamThatDropsOrStallsIsFetchedAgainAndTheWavGoesOn) {
   const std::string tone = kAudioDir + "/sine-128.mp3";
   plans.add("cut", audioPlan(tone, R"(, "drops": [40000], "stalls": [90000], "rate": 64000)"));
   StandIn standIn({"--plans", plans.dir, "--audio-dir", kAudioDir});
-  StreamPlayer::Options options = decodeOnly(root);
-  options.wavFile = root.path() + "/heard.wav";
+  StreamPlayer::Options options = intoWav(root);
   options.reader.audioStallSeconds = 1;
   StreamPlayer player(options);
   player.play(streamAt(plans.url(standIn, "cut")));
@@ -235,9 +245,7 @@ TEST(StreamPlayer, AStreamThatDropsOrStallsIsFetchedAgainAndTheWavGoesOn) {
   // The decoder holds its pipes and its log, never the stream's socket.
   EXPECT_EQ(decoderFds, (std::set<std::string>{"0", "1", "2"}));
   player.stop();
-  const auto heard = testsupport::hear(options.wavFile);
-  EXPECT_NEAR(heard.seconds, 8.0, 8.0 * 0.05);
-  EXPECT_NEAR(heard.hz, 440.0, 440.0 * 0.03);
+  expectTone(options.wavFile, 8.0);
 }
 
 TEST(StreamPlayer, ACodecChangeMidStreamPlaysOnWithTheDecoderForIt) {
@@ -247,23 +255,19 @@ TEST(StreamPlayer, ACodecChangeMidStreamPlaysOnWithTheDecoderForIt) {
   testsupport::writeFile(mixed, testsupport::readFile(kAudioDir + "/sine-128.mp3") + testsupport::readFile(kAudioDir + "/sine-128.aac"));
   plans.add("mixed", audioPlan(mixed));
   StandIn standIn({"--plans", plans.dir, "--audio-dir", kAudioDir});
-  StreamPlayer::Options options = decodeOnly(root);
-  options.wavFile = root.path() + "/heard.wav";
+  StreamPlayer::Options options = intoWav(root);
   StreamPlayer player(options);
   player.play(streamAt(plans.url(standIn, "mixed")));
   ASSERT_TRUE(waitFor([&] { return player.status().audioBytes == std::filesystem::file_size(mixed) && player.status().format == "AAC"; }))
       << line(player);
   player.stop();
-  const auto heard = testsupport::hear(options.wavFile);
-  EXPECT_NEAR(heard.seconds, 16.0, 16.0 * 0.05);
-  EXPECT_NEAR(heard.hz, 440.0, 440.0 * 0.03);
+  expectTone(options.wavFile, 16.0);
 }
 
 TEST(StreamPlayer, TheWavReplacesALinkAtItsPathAndAFolderThereIsNamed) {
   TempRoot root;
   StandIn directory({"--audio-dir", kAudioDir, "--speed", "0", "--metaint", "0"});
-  StreamPlayer::Options options = decodeOnly(root);
-  options.wavFile = root.path() + "/heard.wav";
+  StreamPlayer::Options options = intoWav(root);
   testsupport::writeFile(root.path() + "/precious", "keep me");
   std::filesystem::create_symlink(root.path() + "/precious", options.wavFile);
   {
