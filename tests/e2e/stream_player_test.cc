@@ -205,7 +205,11 @@ TEST(StreamPlayer, EachFailureIsToldNamingTheHostAndNothingIsLeftRunning) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.url);
     player.play(streamAt(c.url));
-    ASSERT_TRUE(waitFor([&] { return player.status().ended; }));
+    std::set<std::string> seen;
+    ASSERT_TRUE(waitFor([&] { return seen.insert(line(player)), player.status().ended; }));
+    if (c.url == plans.url(standIn, "silent")) {
+      EXPECT_EQ(seen.count("connecting " + host), 1u);  // for the second it waits
+    }
     EXPECT_EQ(line(player), c.said);
     EXPECT_EQ(player.status().reconnects, 0);  // a first connection without audio is no reconnect series
     EXPECT_EQ(player.status().decoderPid, -1);
@@ -235,7 +239,8 @@ TEST(StreamPlayer, AStreamThatDropsOrStallsIsFetchedAgainAndTheWavGoesOn) {
         decoderFds.insert(fd.path().filename());
     return player.status().audioBytes == bytes && player.status().state == StreamPlayer::State::Playing;
   })) << line(player);
-  const std::vector<std::string> expected = {"connecting " + standIn.address(), "playing",
+  if (!seen.empty() && seen.front().rfind("connecting ", 0) == 0) seen.erase(seen.begin());  // may pass unseen
+  const std::vector<std::string> expected = {"playing",
                                              "reconnecting 1 " + standIn.address() + " ended the stream", "playing",
                                              "reconnecting 1 audio from " + standIn.address() + " stopped (no audio for 1 s)",
                                              "playing"};
