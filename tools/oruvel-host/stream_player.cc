@@ -211,13 +211,13 @@ class StreamPlayer::Session {
       });
     };
     client_.onAudio = [this](const char* data, std::size_t len) {
-      update([&](Status& s) { s.audioBytes += len; });
-      if (failing_.load()) return;
-      follower_.feed(data, len);
+      if (!failing_.load()) follower_.feed(data, len);
       if (resync_) {
         follower_.restart();  // the decoder stopped: tell the format again from what follows
         resync_ = false;
       }
+      // Counted once handed on, so a stop after the last byte loses none of it.
+      update([&](Status& s) { s.audioBytes += len; });
     };
     const icy::RetryPolicy policy;
     const icy::RunSummary run =

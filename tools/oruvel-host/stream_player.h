@@ -70,7 +70,7 @@ class StreamPlayer : public ePlayerBackend, private eServiceHandler {
     std::string station;        // icy-name, or the URL until the headers came
     std::string title;          // the latest stream title, its bytes as sent
     std::string format;         // "MP3", "AAC", ... once the first bytes told
-    std::uint64_t audioBytes = 0;  // audio bytes the stream brought
+    std::uint64_t audioBytes = 0;  // audio bytes the stream brought, once handed to a decoder
     pid_t decoderPid = -1;      // -1: no decoder running
     bool ended = false;         // the stream has failed or stopped
     std::uint64_t version = 0;  // changes whenever any of the above does
