@@ -74,7 +74,7 @@ std::string listenerText(const Result& r, const std::string& url) {
 }
 
 std::string listenerText(const RunSummary& run, const RetryPolicy& policy, const std::string& url) {
-  const std::string why = listenerText(run.last, url);
+  std::string why = listenerText(run.last, url);
   if (run.tooManyReconnects)
     return why + "; gave up after " + std::to_string(policy.maxReconnects) + " reconnects within " +
            std::to_string(static_cast<int>(std::lround(policy.windowSeconds / 60))) + " minutes";

@@ -131,12 +131,12 @@ bool PcmOutput::openWav(std::string& error) {
   ::fchmod(fd_, 0644);
   unsigned char header[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
                               1, 0};
+  header[36] = 'd', header[37] = 'a', header[38] = 't', header[39] = 'a';
   header[22] = static_cast<unsigned char>(format_.channels);
   put32(header + 24, static_cast<std::uint32_t>(format_.rate));
   put32(header + 28, static_cast<std::uint32_t>(format_.rate * format_.channels * 2));
   header[32] = static_cast<unsigned char>(format_.channels * 2);
   header[34] = 16;
-  std::memcpy(header + 36, "data", 4);
   put32(header + 4, 36);
   if (!writeAll(fd_, reinterpret_cast<const char*>(header), sizeof header) || ::rename(temp.c_str(), wavPath_.c_str()) != 0) {
     error = "cannot write the WAV file " + wavPath_ + ": " + std::strerror(errno);
