@@ -19,6 +19,17 @@ CREATE TABLE IF NOT EXISTS stations (
   url TEXT NOT NULL,          -- the last known stream address
   seen REAL NOT NULL          -- when a page or a tune-in last met it
 );
+CREATE TABLE IF NOT EXISTS variants (
+  uuid TEXT PRIMARY KEY,      -- a catalogue record folded into a station
+  station TEXT NOT NULL,      -- the id the station's line carries
+  rank INTEGER NOT NULL       -- 0 for the variant the line plays, then the fall-backs
+);
+CREATE INDEX IF NOT EXISTS variants_of_station ON variants (station, rank);
+CREATE TABLE IF NOT EXISTS imported (
+  id TEXT PRIMARY KEY,        -- "fv" and 13 letters or digits, from the address
+  name TEXT NOT NULL,
+  url TEXT NOT NULL           -- the stream address a playlist gave
+);
 CREATE TABLE IF NOT EXISTS pages (
   key TEXT PRIMARY KEY,       -- the genre and the options that shaped the page
   body BLOB NOT NULL,
@@ -37,13 +48,13 @@ def default_dir():
     return os.path.join(base, "oruvel")
 
 
-def station_id(uuid, attempt=0):
+def station_id(uuid, attempt=0, prefix="rb"):
     """The id for a uuid: derived from it, so a new database hands out the
     same ids again; 15 characters, the width of the plug-in's id field,
     and nothing a URL or a shell treats specially."""
     seed = uuid if attempt == 0 else "%s#%d" % (uuid, attempt)
     digest = hashlib.sha1(seed.encode("utf-8", "surrogatepass")).digest()
-    return "rb" + base64.b32encode(digest).decode("ascii").lower()[:13]
+    return prefix + base64.b32encode(digest).decode("ascii").lower()[:13]
 
 
 class StationState:
@@ -86,6 +97,89 @@ class StationState:
                 ids.append(sid)
         return ids
 
+    def ids_for_stations(self, stations):
+        """Ids for stations of several variants, each a list of (uuid, name,
+        url) triples, the variant the line plays first. A station keeps the
+        id it was listed under as long as one of those variants is still
+        among its own, whichever it plays; a new one takes its best
+        variant's own id. The variants are remembered in their order for
+        the tune-in."""
+        own = iter(self.ids_for([v for station in stations for v in station]))
+        owns = [[next(own) for _ in variants] for variants in stations]
+        with self._lock, self._db:
+            self._db.execute("BEGIN")
+            listed = []
+            for variants in stations:
+                uuids = [v[0] for v in variants]
+                by_uuid = dict(self._db.execute(
+                    "SELECT uuid, station FROM variants WHERE uuid IN (%s)" % ",".join("?" * len(uuids)),
+                    uuids).fetchall())
+                listed.append([by_uuid[u] for u in uuids if u in by_uuid])
+            # A station split in two: the part holding the variant whose own
+            # id it was keeps it, the other part takes another.
+            ids = [next((i for i in before if i in mine), None) for before, mine in zip(listed, owns)]
+            taken = set(ids)
+            for n, candidates in enumerate(listed):
+                if ids[n] is None:
+                    ids[n] = next((i for i in candidates + owns[n] if i not in taken), None) or \
+                        self._spare_id(stations[n][0][0])
+                    taken.add(ids[n])
+            for sid, variants in zip(ids, stations):
+                self._db.execute("DELETE FROM variants WHERE station = ?", (sid,))
+                self._db.executemany("INSERT OR REPLACE INTO variants (uuid, station, rank) VALUES (?, ?, ?)",
+                                     [(v[0], sid, rank) for rank, v in enumerate(variants)])
+        return ids
+
+    def _spare_id(self, uuid):
+        """An id of a station's own when every id of its variants went to
+        other stations; it is known by its variants alone."""
+        for attempt in range(1, 100):
+            spare = "%s#spare%d" % (uuid, attempt)
+            if not self._db.execute("SELECT 1 FROM stations WHERE uuid = ?", (spare,)).fetchone():
+                sid = self._new_id(spare)
+                self._db.execute("INSERT INTO stations (id, uuid, name, url, seen) "
+                                 "SELECT ?, ?, name, url, seen FROM stations WHERE uuid = ?", (sid, spare, uuid))
+                return sid
+        raise StateError("no free station id for %s" % uuid)
+
+    def variants(self, sid):
+        """(uuid, name, url) of the variants of the station listed under
+        sid, the one its line plays first; empty for an id never listed
+        for a station of several."""
+        with self._lock:
+            return self._db.execute(
+                "SELECT s.uuid, s.name, s.url FROM variants v JOIN stations s ON s.uuid = v.uuid "
+                "WHERE v.station = ? ORDER BY v.rank", (sid,)).fetchall()
+
+    def import_addresses(self, entries):
+        """Ids for (name, url) pairs of imported favourites, one per
+        address however often it comes, derived from the address."""
+        ids = []
+        with self._lock, self._db:
+            self._db.execute("BEGIN")
+            for name, url in entries:
+                for attempt in range(100):
+                    sid = station_id(url, attempt, prefix="fv")
+                    held = self._db.execute("SELECT url FROM imported WHERE id = ?", (sid,)).fetchone()
+                    if held is None or held[0] == url:
+                        break
+                else:
+                    raise StateError("no free station id for %s" % url)
+                self._db.execute("INSERT OR REPLACE INTO imported (id, name, url) VALUES (?, ?, ?)",
+                                 (sid, name, url))
+                ids.append(sid)
+        return ids
+
+    def imported(self, sid):
+        """(name, url) of an imported favourite's id, or None."""
+        with self._lock:
+            return self._db.execute("SELECT name, url FROM imported WHERE id = ?", (sid,)).fetchone()
+
+    def last_address(self, sid):
+        """The last known stream address of any id handed out, or None."""
+        known = self.imported(sid) or self.station(sid)
+        return known[-1] if known else None
+
     def _new_id(self, uuid):
         for attempt in range(100):
             sid = station_id(uuid, attempt)
@@ -98,10 +192,6 @@ class StationState:
         with self._lock:
             return self._db.execute("SELECT uuid, name, url FROM stations WHERE id = ?",
                                     (sid,)).fetchone()
-
-    def remember_address(self, sid, url):
-        with self._lock:
-            self._db.execute("UPDATE stations SET url = ?, seen = ? WHERE id = ?", (url, time.time(), sid))
 
     def page(self, key):
         """(body, stations, built) of the page last built for key, or None."""
