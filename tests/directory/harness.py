@@ -19,7 +19,8 @@ class Directory:
         self.dir = tempfile.TemporaryDirectory(prefix="directory-test-")
         self.log, address = (os.path.join(self.dir.name, n) for n in ("requests.log", "address"))
         self.proc = subprocess.Popen([sys.executable, PROGRAM, "--port", "0", "--address-file", address,
-                                      "--request-log", self.log, *options], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                                      "--request-log", self.log, *options], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                     env=dict(os.environ, XDG_STATE_HOME=self.dir.name))   # no user's database
         while not os.path.exists(address):
             if self.proc.poll() is not None:
                 raise AssertionError("oruvel-directory ended: " + self.proc.stderr.read().decode())

@@ -222,11 +222,17 @@ def favourite_name(title, address):
 
 
 def _host_of(records):
+    """The directory host of the file's last record the plug-in wrote."""
     for _, _, address in reversed(records):
-        host = urlsplit(address).netloc
-        if HOST.match(host):
+        host = _own_host(address, None)
+        if host:
             return host
     return DEFAULT_HOST
+
+
+def _own_host(address, default):
+    host = urlsplit(address.strip()).netloc
+    return host if HOST.match(host) else default
 
 
 def _read(path, bound, what):
@@ -297,12 +303,13 @@ def import_favourites(playlist, path, state_dir, host=None, report=sys.stderr):
                 left_out.append((address, why))
                 continue
             held.add(key)
-            wanted.append((favourite_name(title, stream or address), stream, sid))
-        ids = iter(state.import_addresses([(name, stream) for name, stream, sid in wanted if stream]))
+            # A directory's tune-in address keeps its host: exported and imported again, it reads the same.
+            wanted.append((favourite_name(title, address), stream, sid, _own_host(address, host) if sid else host))
+        ids = iter(state.import_addresses([(name, stream) for name, stream, _, _ in wanted if stream]))
         added = []
-        for name, stream, sid in wanted:
+        for name, stream, sid, record_host in wanted:
             sid = sid or next(ids)
-            record = favourite_record(name, sid, host)
+            record = favourite_record(name, sid, record_host)
             if record is None:
                 left_out.append((stream or sid, "the plug-in would read it back differently"))
             else:

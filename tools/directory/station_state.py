@@ -76,26 +76,32 @@ class StationState:
     def ids_for(self, stations):
         """Ids for (uuid, name, url) triples, in their order; a uuid seen
         before keeps its id, and every name and address is remembered."""
-        now = time.time()
-        ids = []
         with self._lock, self._db:
             self._db.execute("BEGIN")
-            known = {}
-            uuids = [s[0] for s in stations]
-            for start in range(0, len(uuids), 500):
-                chunk = uuids[start:start + 500]
-                known.update(self._db.execute(
-                    "SELECT uuid, id FROM stations WHERE uuid IN (%s)" % ",".join("?" * len(chunk)),
-                    chunk).fetchall())
-            for uuid, name, url in stations:
-                sid = known.get(uuid) or self._new_id(uuid)
-                known[uuid] = sid
-                self._db.execute(
-                    "INSERT INTO stations (id, uuid, name, url, seen) VALUES (?, ?, ?, ?, ?) "
-                    "ON CONFLICT(id) DO UPDATE SET name = excluded.name, url = excluded.url, "
-                    "seen = excluded.seen", (sid, uuid, name, url, now))
-                ids.append(sid)
+            return self._own_ids(stations)
+
+    def _own_ids(self, stations):
+        now = time.time()
+        ids = []
+        known = dict(self._select_in("SELECT uuid, id FROM stations WHERE uuid IN (%s)", [s[0] for s in stations]))
+        for uuid, name, url in stations:
+            sid = known.get(uuid) or self._new_id(uuid)
+            known[uuid] = sid
+            self._db.execute(
+                "INSERT INTO stations (id, uuid, name, url, seen) VALUES (?, ?, ?, ?, ?) "
+                "ON CONFLICT(id) DO UPDATE SET name = excluded.name, url = excluded.url, "
+                "seen = excluded.seen", (sid, uuid, name, url, now))
+            ids.append(sid)
         return ids
+
+    def _select_in(self, query, values):
+        """The rows of a query whose one "IN (%s)" takes the values, asked
+        in chunks within SQLite's limit on parameters."""
+        rows = []
+        for start in range(0, len(values), 500):
+            chunk = values[start:start + 500]
+            rows += self._db.execute(query % ",".join("?" * len(chunk)), chunk).fetchall()
+        return rows
 
     def ids_for_stations(self, stations):
         """Ids for stations of several variants, each a list of (uuid, name,
@@ -104,17 +110,13 @@ class StationState:
         among its own, whichever it plays; a new one takes its best
         variant's own id. The variants are remembered in their order for
         the tune-in."""
-        own = iter(self.ids_for([v for station in stations for v in station]))
-        owns = [[next(own) for _ in variants] for variants in stations]
         with self._lock, self._db:
             self._db.execute("BEGIN")
-            listed = []
-            for variants in stations:
-                uuids = [v[0] for v in variants]
-                by_uuid = dict(self._db.execute(
-                    "SELECT uuid, station FROM variants WHERE uuid IN (%s)" % ",".join("?" * len(uuids)),
-                    uuids).fetchall())
-                listed.append([by_uuid[u] for u in uuids if u in by_uuid])
+            own = iter(self._own_ids([v for station in stations for v in station]))
+            owns = [[next(own) for _ in variants] for variants in stations]
+            by_uuid = dict(self._select_in("SELECT uuid, station FROM variants WHERE uuid IN (%s)",
+                                           [v[0] for station in stations for v in station]))
+            listed = [[by_uuid[v[0]] for v in variants if v[0] in by_uuid] for variants in stations]
             # A station split in two: the part holding the variant whose own
             # id it was keeps it, the other part takes another.
             ids = [next((i for i in before if i in mine), None) for before, mine in zip(listed, owns)]
@@ -124,10 +126,12 @@ class StationState:
                     ids[n] = next((i for i in candidates + owns[n] if i not in taken), None) or \
                         self._spare_id(stations[n][0][0])
                     taken.add(ids[n])
-            for sid, variants in zip(ids, stations):
-                self._db.execute("DELETE FROM variants WHERE station = ?", (sid,))
-                self._db.executemany("INSERT OR REPLACE INTO variants (uuid, station, rank) VALUES (?, ?, ?)",
-                                     [(v[0], sid, rank) for rank, v in enumerate(variants)])
+            for start in range(0, len(ids), 500):
+                chunk = ids[start:start + 500]
+                self._db.execute("DELETE FROM variants WHERE station IN (%s)" % ",".join("?" * len(chunk)), chunk)
+            self._db.executemany("INSERT OR REPLACE INTO variants (uuid, station, rank) VALUES (?, ?, ?)",
+                                 [(v[0], sid, rank) for sid, variants in zip(ids, stations)
+                                  for rank, v in enumerate(variants)])
         return ids
 
     def _spare_id(self, uuid):
