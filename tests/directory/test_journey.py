@@ -79,8 +79,11 @@ class Journey(unittest.TestCase):
         self.assertEqual((run.returncode, run.stdout), (0, "1 stations added to %s/lumostations.xml\n" % conf), run.stderr)
         directory = harness.Directory("--audio-dir", "", *state)   # the offline catalogue, as ./scripts/run.sh serves
         self.addCleanup(directory.stop)
-        out = self.host(directory, "key ok\nkey up\nkey up\nkey up\nkey ok\nkey down\nkey ok\nkey green\ndump\n")
+        out = self.host(directory, "key ok\nkey up\nkey up\nkey up\nkey ok\nkey down\nkey ok\nkey green\ndump\n"
+                                   "focus input_genre\nkey ok\ntype Blue Ridge Roadhouse\nkey ok\ndump\n")
         self.assertIn('"building list finsihed [1].   genre: local: lumostations.xml   bitrate: 0"', out)
+        # A station's name typed as the genre (10 characters of it) lists that station.
+        self.assertIn('"building list finsihed [1].   genre: Blue Ridge   bitrate: 0"', out)
         self.assertIn('text="(2) Imported \'Gold\' Radio"', out)
         self.assertEqual(out.count('playService "4096:0:0:0:0:0:0:0:0:0:%s" mode=40' % stream), 1, out)
 

@@ -181,7 +181,7 @@ class StationState:
 
     def last_address(self, sid):
         """The last known stream address of any id handed out, or None."""
-        known = self.imported(sid) or self.station(sid)
+        known = self.imported(sid) or (self.variants(sid) or [self.station(sid)])[0]
         return known[-1] if known else None
 
     def _new_id(self, uuid):
