@@ -11,7 +11,6 @@ import html
 import os
 import re
 import sys
-import tempfile
 import xml.etree.ElementTree as ElementTree
 from urllib.parse import parse_qs, urlsplit
 
@@ -246,24 +245,23 @@ def _read(path, bound, what):
     return data
 
 
-def _replace(path, data):
-    """PATH holds `data` afterwards, or, on any failure, what it held."""
-    target = os.path.realpath(path)
+def _append(path, data):
+    """Appends to PATH as the yellow key does (a save of the plug-in's at the
+    same time is not lost); a write cut short is taken out again, so PATH
+    holds what it held before."""
+    fd = os.open(path, os.O_WRONLY | os.O_APPEND | os.O_CREAT, 0o644)
     try:
-        mode = os.stat(target).st_mode & 0o7777
-    except FileNotFoundError:
-        mode = 0o644
-    fd, tmp = tempfile.mkstemp(prefix=".import-", dir=os.path.dirname(target) or ".")
-    try:
-        with os.fdopen(fd, "wb") as f:
-            f.write(data)
-            f.flush()
-            os.fsync(f.fileno())
-        os.chmod(tmp, mode)
-        os.replace(tmp, target)
-    except BaseException:
-        os.unlink(tmp)
-        raise
+        size = os.lseek(fd, 0, os.SEEK_END)
+        try:
+            done = 0
+            while done < len(data):
+                done += os.write(fd, data[done:])
+            os.fsync(fd)
+        except OSError:
+            os.ftruncate(fd, size)
+            raise
+    finally:
+        os.close(fd)
 
 
 # --- the two commands --------------------------------------------------------
@@ -323,7 +321,7 @@ def import_favourites(playlist, path, state_dir, host=None, report=sys.stderr):
     if added:
         separator = b"\n" if old and not old.endswith(b"\n") else b""
         try:
-            _replace(path, old + separator + "".join(added).encode("utf-8"))
+            _append(path, separator + "".join(added).encode("utf-8"))
         except OSError as e:
             raise FavouritesError("cannot write %s: %s" % (path, e.strerror or e)) from None
     elif entries and all(why != "already among the favourites" for _, why in left_out):
