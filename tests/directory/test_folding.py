@@ -58,11 +58,14 @@ class Folding(unittest.TestCase):
         self.assertEqual(src.fake.clicks["click-aac"], 1)
         self.assertEqual(clicked(first["Studio Brussel"])[0], [STUBRU + "-192.mp3"])
 
-        # The chosen variant gone, a better one come: the same id, playing the new best.
-        changed = [s for s in BROADCASTERS if s["stationuuid"] not in ("stubru-hi", "click-aac")]
-        changed.append(station("stubru-320", "Studio Brussel", "pop", clicks=1, bitrate=320, countrycode="BE"))
+        # The chosen variant gone, a better one come: the same id, playing the new best; the twin
+        # at another address now (and listed first) is a station of its own, with an id of its own.
+        changed = [s for s in BROADCASTERS if s["stationuuid"] not in ("stubru-hi", "click-aac", "stubru-twin")]
+        changed += [station("stubru-320", "Studio Brussel", "pop", clicks=1, bitrate=320, countrycode="BE"),
+                    dict(BROADCASTERS[3], clickcount=500, url_resolved="http://elsewhere.example/stubru")]
         src.fake.stations[:] = changed
         again = {s["name"]: s["id"] for s in src.page("pop")}
+        self.assertNotIn(again.pop("StuBru"), first.values())
         self.assertEqual(again, first)
         self.assertEqual(clicked(first["Studio Brussel"])[0], ["http://streams.example/stubru-320"])
         # Every click fails: the chosen variant's last known address.

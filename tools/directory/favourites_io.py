@@ -10,6 +10,7 @@ that any player opens."""
 import html
 import os
 import re
+import sqlite3
 import sys
 import xml.etree.ElementTree as ElementTree
 from urllib.parse import parse_qs, urlsplit
@@ -312,8 +313,8 @@ def import_favourites(playlist, path, state_dir, host=None, report=sys.stderr):
                 left_out.append((stream or sid, "the plug-in would read it back differently"))
             else:
                 added.append(record)
-    except station_state.StateError as e:
-        raise FavouritesError(str(e)) from None
+    except (station_state.StateError, sqlite3.Error) as e:
+        raise FavouritesError("the database %s: %s" % (state.path, e)) from None
     finally:
         state.close()
     for address, why in left_out:
@@ -348,6 +349,8 @@ def export_favourites(path, state_dir):
             url = known or (address if sid else None)
             if url:
                 lines += ["#EXTINF:-1," + name, url]
+    except sqlite3.Error as e:
+        raise FavouritesError("the database %s: %s" % (state.path, e)) from None
     finally:
         if state:
             state.close()

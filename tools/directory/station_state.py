@@ -118,13 +118,18 @@ class StationState:
                                            [v[0] for station in stations for v in station]))
             listed = [[by_uuid[v[0]] for v in variants if v[0] in by_uuid] for variants in stations]
             # A station split in two: the part holding the variant whose own
-            # id it was keeps it, the other part takes another.
+            # id it was keeps it, else the part holding more of the variants
+            # listed under it; the other part takes another.
             ids = [next((i for i in before if i in mine), None) for before, mine in zip(listed, owns)]
             taken = set(ids)
-            for n, candidates in enumerate(listed):
+            claims = sorted((-before.count(sid), n, sid) for n, before in enumerate(listed) for sid in set(before))
+            for _, n, sid in claims:
+                if ids[n] is None and sid not in taken:
+                    ids[n] = sid
+                    taken.add(sid)
+            for n in range(len(ids)):
                 if ids[n] is None:
-                    ids[n] = next((i for i in candidates + owns[n] if i not in taken), None) or \
-                        self._spare_id(stations[n][0][0])
+                    ids[n] = next((i for i in owns[n] if i not in taken), None) or self._spare_id(stations[n][0][0])
                     taken.add(ids[n])
             for start in range(0, len(ids), 500):
                 chunk = ids[start:start + 500]
