@@ -1,16 +1,25 @@
 """The directory's memory across restarts, in one SQLite database: the
 station ids it handed out (saved favourites carry them in their tune-in
 address), each with the catalogue's uuid and the station's last known name
-and stream address, and the genre pages last built."""
+and stream address, and the genre pages last built.
+
+Any number of directory programs may share the database: each write is one
+immediate transaction, waiting its turn. A write that fails (a full disk,
+a database held too long by another program) never costs an answer: new
+ids and addresses are kept in memory, used from there and stored with the
+next write that succeeds, and the caller gets the reason to log."""
 
 import base64
 import hashlib
 import os
 import sqlite3
+import sys
 import threading
 import time
 
 DATABASE_NAME = "directory.sqlite3"
+MAX_PAGES = 10000            # the oldest pages go first
+BUSY_SECONDS = 2             # the longest wait for another program's write
 SCHEMA = """
 CREATE TABLE IF NOT EXISTS stations (
   id TEXT PRIMARY KEY,        -- our id: "rb" and 13 letters or digits
@@ -36,6 +45,7 @@ CREATE TABLE IF NOT EXISTS pages (
   stations INTEGER NOT NULL,
   built REAL NOT NULL
 );
+CREATE INDEX IF NOT EXISTS pages_built ON pages (built);
 """
 
 
@@ -58,96 +68,236 @@ def station_id(uuid, attempt=0, prefix="rb"):
 
 
 class StationState:
-    def __init__(self, directory):
+    def __init__(self, directory, max_pages=MAX_PAGES):
         self.path = os.path.join(directory, DATABASE_NAME)
-        try:
-            os.makedirs(directory, exist_ok=True)
-            self._db = sqlite3.connect(self.path, timeout=5, check_same_thread=False,
-                                       isolation_level=None)
-            self._db.execute("PRAGMA journal_mode=WAL")
-            self._db.executescript(SCHEMA)
-        except (OSError, sqlite3.Error) as e:
-            raise StateError("%s: %s" % (self.path, e)) from None
+        self.max_pages = max_pages
+        deadline = time.monotonic() + 10
+        while True:   # another program may be setting the same database up
+            try:
+                os.makedirs(directory, exist_ok=True)
+                self._db = sqlite3.connect(self.path, timeout=BUSY_SECONDS, check_same_thread=False,
+                                           isolation_level=None)
+                self._db.execute("PRAGMA journal_mode=WAL")
+                self._db.executescript(SCHEMA)
+                break
+            except sqlite3.OperationalError as e:
+                if "locked" not in str(e) or time.monotonic() > deadline:
+                    raise StateError("%s: %s" % (self.path, e)) from None
+            except (OSError, sqlite3.Error) as e:
+                raise StateError("%s: %s" % (self.path, e)) from None
         self._lock = threading.Lock()
+        self._unsaved = {}           # id -> [uuid, name, url, seen]: not stored yet
+        self._failure = None         # the last write failure told on standard error
 
     def close(self):
-        self._db.close()
+        """After a write under way: the ids memory still holds are stored
+        if they can be, and the database closed; later writes stay in memory."""
+        with self._lock:
+            if self._db is None:
+                return
+            if self._unsaved:
+                self._write(lambda: None)
+            self._db.close()
+            self._db = None
+
+    # --- writing ------------------------------------------------------------
+
+    def _write(self, work):
+        """work() in one immediate transaction, with what memory holds
+        unsaved; None, or why it failed (the unsaved stay in memory)."""
+        if self._db is None:
+            return "not stored: the directory is stopping"
+        try:
+            self._db.execute("BEGIN IMMEDIATE")
+            try:
+                for sid, (uuid, name, url, seen) in list(self._unsaved.items()):
+                    self._upsert(sid, uuid, name, url, seen)
+                work()
+                self._db.execute("COMMIT")
+            except BaseException:
+                if self._db.in_transaction:   # SQLite may have rolled back already
+                    self._db.execute("ROLLBACK")
+                raise
+        except sqlite3.Error as e:
+            why = "not stored: %s" % e
+            if why != self._failure:
+                self._failure = why
+                sys.stderr.write("oruvel-directory: %s: %s\n" % (self.path, why))
+            return why
+        self._unsaved.clear()
+        self._failure = None
+        return None
+
+    def _upsert(self, sid, uuid, name, url, seen):
+        self._db.execute(
+            "INSERT INTO stations (id, uuid, name, url, seen) VALUES (?, ?, ?, ?, ?) "
+            "ON CONFLICT(id) DO UPDATE SET name = excluded.name, url = excluded.url, "
+            "seen = excluded.seen", (sid, uuid, name, url, seen))
+
+    def _read(self, sql, args):
+        if self._db is None:
+            return []
+        try:
+            return self._db.execute(sql, args).fetchall()
+        except sqlite3.Error as e:
+            sys.stderr.write("oruvel-directory: %s: not read: %s\n" % (self.path, e))
+            return []
+
+    # --- ids ------------------------------------------------------------------
 
     def ids_for(self, stations):
-        """Ids for (uuid, name, url) triples, in their order; a uuid seen
-        before keeps its id, and every name and address is remembered."""
-        with self._lock, self._db:
-            self._db.execute("BEGIN")
-            return self._own_ids(stations)
-
-    def _own_ids(self, stations):
+        """(ids, why they were not stored or None) for (uuid, name, url)
+        triples, in their order; a uuid seen before keeps its id, and every
+        name and address is remembered."""
         now = time.time()
+        with self._lock:
+            ids = []
+
+            def store():
+                ids[:] = self._own_ids(stations, now)
+
+            why = self._write(store)
+            if why:   # the ids from what the database and memory hold
+                ids = self._ids_in_memory(stations, now)
+            return ids, why
+
+    def _own_ids(self, stations, now):
+        """ids_for within a write."""
+        known = dict(self._select_in(self._fetch, "SELECT uuid, id FROM stations WHERE uuid IN (%s)",
+                                     [s[0] for s in stations]))
         ids = []
-        known = dict(self._select_in("SELECT uuid, id FROM stations WHERE uuid IN (%s)", [s[0] for s in stations]))
         for uuid, name, url in stations:
-            sid = known.get(uuid) or self._new_id(uuid)
+            sid = known.get(uuid) or self._new_id(uuid, lambda s: self._db.execute(
+                "SELECT 1 FROM stations WHERE id = ?", (s,)).fetchone())
             known[uuid] = sid
-            self._db.execute(
-                "INSERT INTO stations (id, uuid, name, url, seen) VALUES (?, ?, ?, ?, ?) "
-                "ON CONFLICT(id) DO UPDATE SET name = excluded.name, url = excluded.url, "
-                "seen = excluded.seen", (sid, uuid, name, url, now))
+            self._upsert(sid, uuid, name, url, now)
             ids.append(sid)
         return ids
 
-    def _select_in(self, query, values):
+    def _fetch(self, sql, args):
+        """The rows of a query within a write: a failure fails the write."""
+        return self._db.execute(sql, args).fetchall()
+
+    @staticmethod
+    def _select_in(fetch, query, values):
         """The rows of a query whose one "IN (%s)" takes the values, asked
         in chunks within SQLite's limit on parameters."""
         rows = []
         for start in range(0, len(values), 500):
             chunk = values[start:start + 500]
-            rows += self._db.execute(query % ",".join("?" * len(chunk)), chunk).fetchall()
+            rows += fetch(query % ",".join("?" * len(chunk)), chunk)
         return rows
 
-    def ids_for_stations(self, stations):
-        """Ids for stations of several variants, each a list of (uuid, name,
-        url) triples, the variant the line plays first. A station keeps the
-        id it was listed under as long as one of those variants is still
-        among its own, whichever it plays; a new one takes its best
-        variant's own id. The variants are remembered in their order for
-        the tune-in."""
-        with self._lock, self._db:
-            self._db.execute("BEGIN")
-            own = iter(self._own_ids([v for station in stations for v in station]))
-            owns = [[next(own) for _ in variants] for variants in stations]
-            by_uuid = dict(self._select_in("SELECT uuid, station FROM variants WHERE uuid IN (%s)",
-                                           [v[0] for station in stations for v in station]))
-            listed = [[by_uuid[v[0]] for v in variants if v[0] in by_uuid] for variants in stations]
-            # A station split in two: the part holding the variant whose own
-            # id it was keeps it, else the part holding more of the variants
-            # listed under it; the other part takes another.
-            ids = [next((i for i in before if i in mine), None) for before, mine in zip(listed, owns)]
-            taken = set(ids)
-            claims = sorted((-before.count(sid), n, sid) for n, before in enumerate(listed) for sid in set(before))
-            for _, n, sid in claims:
-                if ids[n] is None and sid not in taken:
-                    ids[n] = sid
-                    taken.add(sid)
-            for n in range(len(ids)):
-                if ids[n] is None:
-                    ids[n] = next((i for i in owns[n] if i not in taken), None) or self._spare_id(stations[n][0][0])
-                    taken.add(ids[n])
-            for start in range(0, len(ids), 500):
-                chunk = ids[start:start + 500]
-                self._db.execute("DELETE FROM variants WHERE station IN (%s)" % ",".join("?" * len(chunk)), chunk)
-            self._db.executemany("INSERT OR REPLACE INTO variants (uuid, station, rank) VALUES (?, ?, ?)",
-                                 [(v[0], sid, rank) for sid, variants in zip(ids, stations)
-                                  for rank, v in enumerate(variants)])
+    def _ids_in_memory(self, stations, now):
+        by_uuid = {v[0]: sid for sid, v in self._unsaved.items()}
+        ids = []
+        for uuid, name, url in stations:
+            sid = by_uuid.get(uuid)
+            if sid is None:
+                row = self._read("SELECT id FROM stations WHERE uuid = ?", (uuid,))
+                sid = row[0][0] if row else self._new_id(uuid, lambda s: s in self._unsaved or self._read(
+                    "SELECT 1 FROM stations WHERE id = ?", (s,)))
+                by_uuid[uuid] = sid
+            self._unsaved[sid] = [uuid, name, url, now]
+            ids.append(sid)
         return ids
 
-    def _spare_id(self, uuid):
+    @staticmethod
+    def _new_id(uuid, taken, prefix="rb"):
+        for attempt in range(100):
+            sid = station_id(uuid, attempt, prefix)
+            if not taken(sid):
+                return sid
+        raise StateError("no free station id for %s" % uuid)
+
+    def station(self, sid):
+        """(uuid, name, url) of an id handed out, or None."""
+        with self._lock:
+            if sid in self._unsaved:
+                return tuple(self._unsaved[sid][:3])
+            rows = self._read("SELECT uuid, name, url FROM stations WHERE id = ?", (sid,))
+            return rows[0] if rows else None
+
+    def remember_address(self, sid, url):
+        """None, or why the address was kept in memory only."""
+        with self._lock:
+            if sid in self._unsaved:
+                self._unsaved[sid][2:] = [url, time.time()]
+                return self._write(lambda: None)
+            rows = self._read("SELECT uuid, name FROM stations WHERE id = ?", (sid,))
+            why = self._write(lambda: self._db.execute(
+                "UPDATE stations SET url = ?, seen = ? WHERE id = ?", (url, time.time(), sid)))
+            if why and rows:
+                self._unsaved[sid] = [rows[0][0], rows[0][1], url, time.time()]
+            return why
+
+    # --- stations of several variants ------------------------------------------
+
+    def ids_for_stations(self, stations):
+        """(ids, why they were not stored or None) for stations of several
+        variants, each a list of (uuid, name, url) triples, the variant the
+        line plays first. A station keeps the id it was listed under as long
+        as one of those variants is still among its own, whichever it plays;
+        a new one takes its best variant's own id. The variants are
+        remembered in their order for the tune-in (not when the write
+        fails: each id then tunes in to its own record)."""
+        now = time.time()
+        flat = [v for station in stations for v in station]
+        with self._lock:
+            ids = []
+
+            def store():
+                own = iter(self._own_ids(flat, now))
+                ids[:] = self._choose_ids(stations, [[next(own) for _ in s] for s in stations],
+                                          self._fetch, lambda *row: self._upsert(*row, now))
+                for start in range(0, len(ids), 500):
+                    chunk = ids[start:start + 500]
+                    self._db.execute("DELETE FROM variants WHERE station IN (%s)" % ",".join("?" * len(chunk)),
+                                     chunk)
+                self._db.executemany("INSERT OR REPLACE INTO variants (uuid, station, rank) VALUES (?, ?, ?)",
+                                     [(v[0], sid, rank) for sid, variants in zip(ids, stations)
+                                      for rank, v in enumerate(variants)])
+
+            why = self._write(store)
+            if why:
+                own = iter(self._ids_in_memory(flat, now))
+                ids = self._choose_ids(stations, [[next(own) for _ in s] for s in stations], self._read,
+                                       lambda sid, *row: self._unsaved.__setitem__(sid, [*row, now]))
+            return ids, why
+
+    def _choose_ids(self, stations, owns, fetch, keep):
+        """Each station's id from the ids its variants were listed under
+        (`fetch` reads the database) and their own ids; `keep` stores a
+        spare id's record."""
+        by_uuid = dict(self._select_in(fetch, "SELECT uuid, station FROM variants WHERE uuid IN (%s)",
+                                       [v[0] for station in stations for v in station]))
+        listed = [[by_uuid[v[0]] for v in variants if v[0] in by_uuid] for variants in stations]
+        # A station split in two: the part holding the variant whose own id
+        # it was keeps it, else the part holding more of the variants listed
+        # under it; the other part takes another.
+        ids = [next((i for i in before if i in mine), None) for before, mine in zip(listed, owns)]
+        taken = set(ids)
+        claims = sorted((-before.count(sid), n, sid) for n, before in enumerate(listed) for sid in set(before))
+        for _, n, sid in claims:
+            if ids[n] is None and sid not in taken:
+                ids[n] = sid
+                taken.add(sid)
+        for n, station in enumerate(stations):
+            if ids[n] is None:
+                ids[n] = next((i for i in owns[n] if i not in taken), None) or self._spare_id(station[0], fetch, keep)
+                taken.add(ids[n])
+        return ids
+
+    def _spare_id(self, best, fetch, keep):
         """An id of a station's own when every id of its variants went to
         other stations; it is known by its variants alone."""
+        uuid, name, url = best
         for attempt in range(1, 100):
             spare = "%s#spare%d" % (uuid, attempt)
-            if not self._db.execute("SELECT 1 FROM stations WHERE uuid = ?", (spare,)).fetchone():
-                sid = self._new_id(spare)
-                self._db.execute("INSERT INTO stations (id, uuid, name, url, seen) "
-                                 "SELECT ?, ?, name, url, seen FROM stations WHERE uuid = ?", (sid, spare, uuid))
+            if not fetch("SELECT 1 FROM stations WHERE uuid = ?", (spare,)):
+                sid = self._new_id(spare, lambda s: s in self._unsaved or fetch(
+                    "SELECT 1 FROM stations WHERE id = ?", (s,)))
+                keep(sid, spare, name, url)
                 return sid
         raise StateError("no free station id for %s" % uuid)
 
@@ -156,59 +306,58 @@ class StationState:
         sid, the one its line plays first; empty for an id never listed
         for a station of several."""
         with self._lock:
-            return self._db.execute(
-                "SELECT s.uuid, s.name, s.url FROM variants v JOIN stations s ON s.uuid = v.uuid "
-                "WHERE v.station = ? ORDER BY v.rank", (sid,)).fetchall()
+            return self._read("SELECT s.uuid, s.name, s.url FROM variants v JOIN stations s ON s.uuid = v.uuid "
+                              "WHERE v.station = ? ORDER BY v.rank", (sid,))
+
+    # --- imported favourites ------------------------------------------------------
 
     def import_addresses(self, entries):
         """Ids for (name, url) pairs of imported favourites, one per
-        address however often it comes, derived from the address."""
+        address however often it comes, derived from the address;
+        StateError when they cannot be stored."""
         ids = []
-        with self._lock, self._db:
-            self._db.execute("BEGIN")
+
+        def store():
+            ids.clear()
             for name, url in entries:
-                for attempt in range(100):
-                    sid = station_id(url, attempt, prefix="fv")
-                    held = self._db.execute("SELECT url FROM imported WHERE id = ?", (sid,)).fetchone()
-                    if held is None or held[0] == url:
-                        break
-                else:
-                    raise StateError("no free station id for %s" % url)
+                sid = self._new_id(url, lambda s: (self._db.execute(
+                    "SELECT url FROM imported WHERE id = ?", (s,)).fetchone() or (url,))[0] != url, prefix="fv")
                 self._db.execute("INSERT OR REPLACE INTO imported (id, name, url) VALUES (?, ?, ?)",
                                  (sid, name, url))
                 ids.append(sid)
+
+        with self._lock:
+            why = self._write(store)
+        if why:
+            raise StateError(why)
         return ids
 
     def imported(self, sid):
         """(name, url) of an imported favourite's id, or None."""
         with self._lock:
-            return self._db.execute("SELECT name, url FROM imported WHERE id = ?", (sid,)).fetchone()
+            rows = self._read("SELECT name, url FROM imported WHERE id = ?", (sid,))
+            return rows[0] if rows else None
 
     def last_address(self, sid):
         """The last known stream address of any id handed out, or None."""
         known = self.imported(sid) or (self.variants(sid) or [self.station(sid)])[0]
         return known[-1] if known else None
 
-    def _new_id(self, uuid):
-        for attempt in range(100):
-            sid = station_id(uuid, attempt)
-            if not self._db.execute("SELECT 1 FROM stations WHERE id = ?", (sid,)).fetchone():
-                return sid
-        raise StateError("no free station id for %s" % uuid)
-
-    def station(self, sid):
-        """(uuid, name, url) of an id handed out, or None."""
-        with self._lock:
-            return self._db.execute("SELECT uuid, name, url FROM stations WHERE id = ?",
-                                    (sid,)).fetchone()
+    # --- pages --------------------------------------------------------------
 
     def page(self, key):
         """(body, stations, built) of the page last built for key, or None."""
         with self._lock:
-            return self._db.execute("SELECT body, stations, built FROM pages WHERE key = ?",
-                                    (key,)).fetchone()
+            rows = self._read("SELECT body, stations, built FROM pages WHERE key = ?", (key,))
+            return rows[0] if rows else None
 
     def store_page(self, key, body, stations):
-        with self._lock:
+        """None, or why the page was not stored; the oldest pages go
+        beyond max_pages."""
+        def store():
             self._db.execute("INSERT OR REPLACE INTO pages (key, body, stations, built) VALUES (?, ?, ?, ?)",
                              (key, body, stations, time.time()))
+            self._db.execute("DELETE FROM pages WHERE key IN (SELECT key FROM pages ORDER BY built DESC "
+                             "LIMIT -1 OFFSET ?)", (self.max_pages,))
+        with self._lock:
+            return self._write(store)
