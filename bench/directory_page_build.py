@@ -49,9 +49,14 @@ class Api:
     def __init__(self, records):
         self.records = records
 
-    def search(self, params, deadline=None):
+    def search(self, params, deadline=None, keep=None):
+        """The records, or, with `keep` (the client that reads answers item
+        by item), (what keep kept, how many were read)."""
         offset, limit = int(params.get("offset", 0)), int(params.get("limit", 100000))
-        return self.records[offset:offset + limit]
+        found = self.records[offset:offset + limit]
+        if keep is None:
+            return found
+        return [k for k in map(keep, found) if k is not None], len(found)
 
 
 def main():

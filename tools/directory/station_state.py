@@ -218,19 +218,6 @@ class StationState:
             rows = self._read("SELECT uuid, name, url FROM stations WHERE id = ?", (sid,))
             return rows[0] if rows else None
 
-    def remember_address(self, sid, url):
-        """None, or why the address was kept in memory only."""
-        with self._lock:
-            if sid in self._unsaved:
-                self._unsaved[sid][2:] = [url, time.time()]
-                return self._write(lambda: None)
-            rows = self._read("SELECT uuid, name FROM stations WHERE id = ?", (sid,))
-            why = self._write(lambda: self._db.execute(
-                "UPDATE stations SET url = ?, seen = ? WHERE id = ?", (url, time.time(), sid)))
-            if why and rows:
-                self._unsaved[sid] = [rows[0][0], rows[0][1], url, time.time()]
-            return why
-
     # --- stations of several variants ------------------------------------------
 
     def ids_for_stations(self, stations):
