@@ -173,7 +173,8 @@ class RadioBrowserSource:
             return None
         country = item.get("countrycode")
         country = country.strip().upper() if isinstance(country, str) and country.strip().isalpha() else ""
-        return {"uuid": uuid, "name": name, "given_name": item["name"], "url": url, "codec": codec,
+        return {"uuid": uuid, "name": name, "url": url, "codec": codec,
+                "fold_name": station_folding.name_key(item["name"])[:pw.PIECE_BYTES],
                 "tags": tags[:pw.PIECE_BYTES] if isinstance(tags, str) else "", "country": country[:3],
                 "bitrate": pw.number(item.get("bitrate")), "plays": pw.number(item.get("clickcount"))}
 

@@ -6,8 +6,9 @@ plays the variant the client plays best, and the others stay behind it for
 the tune-in to fall back on.
 
 A variant is a dict with the keys uuid, name (as the page shows it),
-given_name (as the catalogue has it), url, codec, bitrate, plays, country
-and tags, as the online source reads them from the catalogue."""
+fold_name (the catalogue's name as name_key gives it, cut to a bound),
+url, codec, bitrate, plays, country and tags, as the online source reads
+them from the catalogue."""
 
 from urllib.parse import urlsplit
 
@@ -65,7 +66,7 @@ class Folder:
 
     def add(self, variant):
         keys = [("url", address_key(variant["url"]))]
-        name = name_key(variant["given_name"])
+        name = variant["fold_name"]
         if name:
             keys.append(("name", name, variant["country"]))
         found = []
