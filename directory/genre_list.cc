@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "directory/node_list.h"
+#include "directory/text_store.h"
 #include "base/fixed_text.h"
 #include "base/read_bounds.h"
 #include "base/regular_file.h"
@@ -13,8 +14,10 @@ int AnzahlGenreElemente = 0;
 char which_genre[64];
 
 namespace {
-// The nodes of the Genre list, their storage and their key index.
+// The nodes of the Genre list, their storage and their key index, and
+// their names.
 oruvel::NodeList<GenreNode> genres;
+oruvel::TextStore genreNames;
 }  // namespace
 
 void GENRE_Element_ermitteln(int key, int count) { genre_anker = genres.withKey(key, count); }
@@ -44,9 +47,10 @@ bool readGenreList(const char* path, const std::function<void(const char*, int)>
 
   genre_anker = genre_ende = nullptr;
   genres.clear();
+  genreNames.clear();
   auto add = [&](std::string_view name) {
     GenreNode* node = genres.push();
-    copyBounded(node->name, name);  // a longer name is cut to the field
+    node->name = genreNames.add(name, GenreNode::kNameBytes);
     if (onEntry) onEntry(node->name, genres.count());
   };
   add(kFavouritesGenre);
@@ -59,6 +63,7 @@ bool readGenreList(const char* path, const std::function<void(const char*, int)>
   std::fclose(file);
 
   genres.trim();
+  genreNames.trim();
   genre_anker = genre_ende = genres.head();
   AnzahlGenreElemente = genres.count();
   return true;

@@ -1,11 +1,16 @@
 #pragma once
 // The Genre list: the two local pseudo-genres and the genres of the genre
 // file, keyed 1, 2, 3 ... in reading order.
+#include <cstddef>
 #include <functional>
 #include <string_view>
 
 struct GenreNode {
-  char name[64];
+  // The name is NUL-terminated and stored at its length, at most this many
+  // bytes (a longer one is cut there): which_genre holds a whole one.
+  static constexpr std::size_t kNameBytes = 63;
+
+  const char* name;
   GenreNode* next;
 };
 

@@ -7,6 +7,7 @@
 #include "directory/directory_page.h"
 #include "directory/line_values.h"
 #include "directory/node_list.h"
+#include "directory/text_store.h"
 #include "base/fixed_text.h"
 #include "base/read_bounds.h"
 #include "base/regular_file.h"
@@ -18,14 +19,17 @@ char which_bitrate[6] = "0";
 int read_error = 0;
 
 namespace {
-// The nodes of the current list, their storage and their key index.
+// The nodes of the current list, their storage and their key index, and
+// the texts of their fields.
 oruvel::NodeList<StationNode> stations;
+oruvel::TextStore stationTexts;
 }  // namespace
 
 void NET_Element_ermitteln(int key, int count) { net_anker = stations.withKey(key, count); }
 
 void RemoveList() {
   stations.release();
+  stationTexts.release();
   net_anker = net_ende = nullptr;
   AnzahlNETElemente = 0;
 }
@@ -36,25 +40,17 @@ namespace {
 
 constexpr std::size_t kStationLine = 512;  // the station files' line buffer
 
-// Copies a value into its field, cut at the field's width; a key that
-// does not occur leaves the field empty.
-template <std::size_t N>
-void setField(char (&field)[N], const LineValue& value) {
-  copyBounded(field, value.text);
-}
-template <std::size_t N>
-void setField(char (&field)[N], const DirectoryKeys& keys, DirectoryKeys::Key key) {
-  if (keys.has(key)) {
-    keys.copyValue(key, field);
-  } else {
-    field[0] = '\0';
-  }
+// A value stored for its field, cut at the field's limit; a key that does
+// not occur leaves the field empty.
+const char* stored(const LineValue& value, std::size_t limit) { return stationTexts.add(value.text, limit); }
+const char* stored(const DirectoryKeys& keys, DirectoryKeys::Key key, std::size_t limit) {
+  return keys.has(key) ? keys.storeValue(key, stationTexts, limit) : "";
 }
 
 // A new station with every field empty.
 StationNode* newStation() {
   StationNode* node = stations.push();
-  node->name[0] = node->genre[0] = node->id[0] = node->bitrate[0] = '\0';
+  node->name = node->genre = node->id = node->bitrate = "";
   return node;
 }
 
@@ -78,10 +74,12 @@ void giveUpList() {
   net_anker = net_ende = nullptr;
   AnzahlNETElemente = 0;
   stations.clear();
+  stationTexts.clear();
 }
 
 bool finishRead() {
   stations.trim();
+  stationTexts.trim();
   net_anker = net_ende = stations.head();
   AnzahlNETElemente = stations.count();
   read_error = 0;
@@ -105,10 +103,10 @@ bool readDirectoryPage(const std::string& path) {
     // A station without "br=" passes the filter.
     if (filtering && keys.has(keys.kBitrate) && leadingInteger(keys.value(keys.kBitrate)) < lowest) continue;
     StationNode* node = stations.push();
-    setField(node->name, keys, keys.kName);
-    setField(node->id, keys, keys.kId);
-    setField(node->bitrate, keys, keys.kBitrate);
-    setField(node->genre, keys, keys.kGenre);
+    node->name = stored(keys, keys.kName, StationNode::kNameBytes);
+    node->id = stored(keys, keys.kId, StationNode::kIdBytes);
+    node->bitrate = stored(keys, keys.kBitrate, StationNode::kBitrateBytes);
+    node->genre = stored(keys, keys.kGenre, StationNode::kGenreBytes);
   }
   std::fclose(file);
   return finishRead();
@@ -124,13 +122,13 @@ bool readLocalStations(const char* path) {
     LineValue name = quotedValue(piece, "name=");
     if (!name.found) continue;
     StationNode* node = newStation();
-    setField(node->name, name);
+    node->name = stored(name, StationNode::kNameBytes);
     // The very next line holds the tune-in address; it is consumed either
     // way. A name line that ends the file gives its own.
-    if (lineHas(piece, "url=")) setField(node->id, ampersandValue(piece, "id="));
+    if (lineHas(piece, "url=")) node->id = stored(ampersandValue(piece, "id="), StationNode::kIdBytes);
     if (!reader.next(piece)) break;
-    node->id[0] = '\0';
-    if (lineHas(piece, "url=")) setField(node->id, ampersandValue(piece, "id="));
+    node->id = "";
+    if (lineHas(piece, "url=")) node->id = stored(ampersandValue(piece, "id="), StationNode::kIdBytes);
   }
   std::fclose(file);
   return finishRead();

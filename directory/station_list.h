@@ -1,15 +1,24 @@
 #pragma once
 // The Station list: the stations of the chosen genre, keyed 1, 2, 3 ... in
 // reading order.
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
+// Each text field is NUL-terminated and stored at its length, at most the
+// bytes below (a longer value is cut there); a field whose key does not
+// occur for the station is empty.
 struct StationNode {
-  char name[512];
-  char genre[128];
-  char id[16];
-  char bitrate[12];
+  static constexpr std::size_t kNameBytes = 511;
+  static constexpr std::size_t kGenreBytes = 127;
+  static constexpr std::size_t kIdBytes = 15;
+  static constexpr std::size_t kBitrateBytes = 11;
+
+  const char* name;
+  const char* genre;  // directory page only
+  const char* id;
+  const char* bitrate;  // directory page only
   StationNode* next;
 };
 

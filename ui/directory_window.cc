@@ -147,7 +147,7 @@ void eOruvel::BuildPlayRipStrings() {
   playlist_string[0] = '\0';
   if (net_anker) {
     station_info->setText("downloading playlist...");
-    oruvel::downloadPlaylist(oruvel::fixedView(net_anker->id));
+    oruvel::downloadPlaylist(net_anker->id);
     station_info->setText("downloading playlist finshed");
   }
   if (!net_anker || !oruvel::resolveStreamStrings()) {
@@ -189,8 +189,8 @@ int eOruvel::WriteMyStations() {
     oruvel::showInformation("no radio station selected.\nPlease select a station first.");
     return 1;
   }
-  const std::string_view id = oruvel::fixedView(net_anker->id);
-  if (!oruvel::favouriteReadsBack(oruvel::fixedView(net_anker->name), id)) {
+  const std::string_view id = net_anker->id;
+  if (!oruvel::favouriteReadsBack(net_anker->name, id)) {
     // Saved as it is, it would come back as another station's id.
     oruvel::showInformation(eString().sprintf(
         "This radio station cannot be saved:\nits id \"%s\" would not be read back the same\n"
@@ -206,7 +206,7 @@ int eOruvel::WriteMyStations() {
 
   bool saved = true;
   if (answer == eMessageBox::btYes)
-    saved = oruvel::appendFavourite(file, oruvel::fixedView(net_anker->name), id);
+    saved = oruvel::appendFavourite(file, net_anker->name, id);
   if (std::fclose(file) != 0) saved = false;
   if (!saved) {
     oruvel::showInformation(eString().sprintf("radio station could not be saved to\n%s",

@@ -8,12 +8,12 @@ FUZZ_TARGET(in) {
   fuzzsupport::writeFile(path, in.all);
   int announced = 0;
   FUZZ_CHECK(oruvel::readGenreList(path.c_str(), [&](const char* name, int key) {
-    FUZZ_CHECK(name != nullptr && std::strlen(name) < sizeof(GenreNode::name) && key == ++announced);
+    FUZZ_CHECK(name != nullptr && std::strlen(name) <= GenreNode::kNameBytes && key == ++announced);
   }));
   FUZZ_CHECK(AnzahlGenreElemente >= 2 && announced == AnzahlGenreElemente);
   int nodes = 0;
   for (GenreNode* n = genre_ende; n; n = n->next)
-    FUZZ_CHECK(fuzzsupport::terminated(n->name) && ++nodes <= AnzahlGenreElemente);
+    FUZZ_CHECK(fuzzsupport::within(n->name, n->kNameBytes) && ++nodes <= AnzahlGenreElemente);
   FUZZ_CHECK(nodes == AnzahlGenreElemente);
   // Keys below 1 stop at key 1, keys above the last at the last.
   for (int key : {INT_MIN, -1, 0, 1, 2, AnzahlGenreElemente + 1, INT_MAX}) {
