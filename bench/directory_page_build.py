@@ -8,9 +8,9 @@ database's syncs to disk make the wall time noisy; the CPU time less so).
   bench/directory_page_build.py [--program-dir DIR] [--rounds N] [--distinct]
 
 --program-dir takes another checkout's tools/directory, so two versions
-run side by side:
-  farm-bench --vs 'python3 bench/directory_page_build.py --program-dir /tmp/old/tools/directory' \\
-      -- python3 bench/directory_page_build.py
+can be run in turns and compared:
+  python3 bench/directory_page_build.py --program-dir /tmp/old/tools/directory
+  python3 bench/directory_page_build.py
 """
 
 import argparse
