@@ -7,7 +7,7 @@ import unittest
 import harness
 from fake_radio_browser import station
 from harness import PLS, fetch, file_urls, read_page
-from test_radio_browser import Source
+from test_radio_browser import FETCHER, Source
 
 STUBRU = "http://icecast.example/stubru"
 BROADCASTERS = [
@@ -29,6 +29,8 @@ BROADCASTERS = [
             url="http://icecast.example/stubru.m3u8"),
 ]
 
+FETCH = ("--relay-fetcher", FETCHER)
+
 
 def lines(src, genre):
     return [(s["name"], s["mt"], s["br"], s["lc"]) for s in src.page(genre)]
@@ -36,17 +38,28 @@ def lines(src, genre):
 
 class Folding(unittest.TestCase):
     def test_each_station_once_playing_the_variant_the_client_plays_best(self):
-        for codecs, stubru, radio1 in [("MP3,AAC,AAC+", ("audio/mpeg", "192"), ("audio/mpeg", "128")),
-                                       ("AAC,MP3", ("audio/aac", "96"), ("audio/aac", "128"))]:
-            with self.subTest(codecs=codecs):
-                src = Source(self, "--codecs", codecs, stations=BROADCASTERS)
+        names = ["Studio Brussel", "VRT Radio 1", "Click Fail FM", "NOSTALGIE (FR)", "Nostalgie (BE)",
+                 "Radio 'Q' (128 kbit/s)", "Radio 'Q' (64 kbit/s)"]
+        for options, shown, stubru, radio1, plays in [
+                (("--codecs", "MP3,AAC,AAC+"), names, ("audio/mpeg", "192"), ("audio/mpeg", "128"), 145),
+                (("--codecs", "AAC,MP3"), names, ("audio/aac", "96"), ("audio/aac", "128"), 140),
+                # The AAC+ the client decodes beats the relayed HLS one at a higher bitrate; only AAC: relayed.
+                (("--codecs", "AAC+", "--relay", "--relay-bitrate", "256") + FETCH, names[:3],
+                 ("audio/aacp", "48"), ("audio/mpeg", "256"), 184)]:
+            with self.subTest(options=options):
+                src = Source(self, *options, stations=BROADCASTERS)
                 page = lines(src, "pop")
-                self.assertEqual([n for n, *_ in page], [
-                    "Studio Brussel", "VRT Radio 1", "Click Fail FM", "NOSTALGIE (FR)", "Nostalgie (BE)",
-                    "Radio 'Q' (128 kbit/s)", "Radio 'Q' (64 kbit/s)"])
+                self.assertEqual([n for n, *_ in page], shown)
                 self.assertEqual([p[1:3] for p in page[:2]], [stubru, radio1])
-                self.assertEqual(page[0][3], str(50 + 80 + 10 + (5 if "AAC+" in codecs else 0)))
-        self.assertEqual(len(src.page("oldies")), 1)
+                self.assertEqual(page[0][3], str(plays))
+        self.assertEqual(src.urls(src.page("pop")[0]["id"]), [STUBRU + ".aac/"])
+        self.assertEqual(len(Source(self, "--codecs", "MP3", stations=BROADCASTERS).page("oldies")), 1)
+
+        # The MP3 variant's click fails: the tune-in goes on to the AAC one, through the relay.
+        src = Source(self, "--codecs", "MP3", "--relay", *FETCH, stations=BROADCASTERS)
+        sid = next(s["id"] for s in src.page("pop") if s["name"] == "Click Fail FM")
+        self.assertEqual((src.urls(sid), src.reasons()[-1]),
+                         (["http://%s/relay/%s" % (src.dir.address, sid)], "clicked the variant click-aac"))
 
     def test_ids_stay_as_variants_come_and_go_and_a_failing_click_goes_on_to_the_next_variant(self):
         src = Source(self, "--cache-minutes", "0", stations=BROADCASTERS)

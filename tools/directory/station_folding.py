@@ -22,10 +22,13 @@ COMPARED_NAME_BYTES = 250
 
 
 def variant_rank(variant, codecs):
-    """Sort key of a station's variants, best first: the client's first
-    codec, then the highest bitrate, then the most played."""
-    codec = variant["codec"]
-    return (codecs.index(codec) if codec in codecs else len(codecs), -variant["bitrate"], -variant["plays"])
+    """Sort key of a station's variants, best first: one the client decodes
+    before one the relay must turn into MP3 (a relayed stream costs an
+    encoder and loses quality however high its bitrate), then the client's
+    first codec, then the highest bitrate, then the most played."""
+    if variant.get("relayed"):
+        return (1, 0, -variant["bitrate"], -variant["plays"])
+    return (0, codecs.index(variant["codec"]), -variant["bitrate"], -variant["plays"])
 
 
 def name_key(name):
