@@ -2,22 +2,9 @@
 
 #include <cstdio>
 
-#include "directory/node_list.h"
 #include "base/fixed_text.h"
 #include "base/read_bounds.h"
 #include "base/regular_file.h"
-
-GenreNode* genre_anker = nullptr;
-GenreNode* genre_ende = nullptr;
-int AnzahlGenreElemente = 0;
-char which_genre[64];
-
-namespace {
-// The nodes of the Genre list, their storage and their key index.
-oruvel::NodeList<GenreNode> genres;
-}  // namespace
-
-void GENRE_Element_ermitteln(int key, int count) { genre_anker = genres.withKey(key, count); }
 
 namespace oruvel {
 
@@ -37,12 +24,13 @@ bool genreNameInLine(std::string_view line, std::string_view& name) {
   return true;
 }
 
-bool readGenreList(const char* path, const std::function<void(const char*, int)>& onEntry) {
-  AnzahlGenreElemente = 0;
+bool readGenreList(GenreList& list, const char* path, const std::function<void(const char*, int)>& onEntry) {
+  list.AnzahlGenreElemente = 0;
   std::FILE* file = openRegularFile(path, "r+");
   if (!file) return false;
 
-  genre_anker = genre_ende = nullptr;
+  list.genre_anker = list.genre_ende = nullptr;
+  NodeList<GenreNode>& genres = list.nodes;
   genres.clear();
   auto add = [&](std::string_view name) {
     GenreNode* node = genres.push();
@@ -59,8 +47,8 @@ bool readGenreList(const char* path, const std::function<void(const char*, int)>
   std::fclose(file);
 
   genres.trim();
-  genre_anker = genre_ende = genres.head();
-  AnzahlGenreElemente = genres.count();
+  list.genre_anker = list.genre_ende = genres.head();
+  list.AnzahlGenreElemente = genres.count();
   return true;
 }
 

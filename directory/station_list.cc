@@ -6,31 +6,17 @@
 
 #include "directory/directory_page.h"
 #include "directory/line_values.h"
-#include "directory/node_list.h"
 #include "base/fixed_text.h"
 #include "base/read_bounds.h"
 #include "base/regular_file.h"
 
-StationNode* net_anker = nullptr;
-StationNode* net_ende = nullptr;
-int AnzahlNETElemente = 0;
-char which_bitrate[6] = "0";
-int read_error = 0;
+namespace oruvel {
 
-namespace {
-// The nodes of the current list, their storage and their key index.
-oruvel::NodeList<StationNode> stations;
-}  // namespace
-
-void NET_Element_ermitteln(int key, int count) { net_anker = stations.withKey(key, count); }
-
-void RemoveList() {
-  stations.release();
+void StationList::RemoveList() {
+  nodes.release();
   net_anker = net_ende = nullptr;
   AnzahlNETElemente = 0;
 }
-
-namespace oruvel {
 
 namespace {
 
@@ -52,7 +38,7 @@ void setField(char (&field)[N], const DirectoryKeys& keys, DirectoryKeys::Key ke
 }
 
 // A new station with every field empty.
-StationNode* newStation() {
+StationNode* newStation(NodeList<StationNode>& stations) {
   StationNode* node = stations.push();
   node->name[0] = node->genre[0] = node->id[0] = node->bitrate[0] = '\0';
   return node;
@@ -67,36 +53,37 @@ std::FILE* openForUpdate(const char* path) {
   return file;
 }
 
-bool failRead() {
-  read_error = 1;
+bool failRead(StationList& list) {
+  list.read_error = 1;
   return false;
 }
 
 // Once the new file is open the read cannot fail any more, so the list it
 // replaces is given up: its nodes are filled again with the new one.
-void giveUpList() {
-  net_anker = net_ende = nullptr;
-  AnzahlNETElemente = 0;
-  stations.clear();
+NodeList<StationNode>& giveUpList(StationList& list) {
+  list.net_anker = list.net_ende = nullptr;
+  list.AnzahlNETElemente = 0;
+  list.nodes.clear();
+  return list.nodes;
 }
 
-bool finishRead() {
-  stations.trim();
-  net_anker = net_ende = stations.head();
-  AnzahlNETElemente = stations.count();
-  read_error = 0;
+bool finishRead(StationList& list) {
+  list.nodes.trim();
+  list.net_anker = list.net_ende = list.nodes.head();
+  list.AnzahlNETElemente = list.nodes.count();
+  list.read_error = 0;
   return true;
 }
 
 }  // namespace
 
-bool readDirectoryPage(const std::string& path) {
+bool readDirectoryPage(StationList& list, const std::string& path) {
   std::FILE* file = openForUpdate(path.c_str());
-  if (!file) return failRead();
-  const std::string_view filter = fixedView(which_bitrate);
+  if (!file) return failRead(list);
+  const std::string_view filter = fixedView(list.which_bitrate);
   const bool filtering = filter != "0";
   const long lowest = leadingInteger(filter);
-  giveUpList();
+  NodeList<StationNode>& stations = giveUpList(list);
   BlockPieceReader reader(file, kStationLine, bounds::kPageBytes);
   std::string_view piece;
   while (reader.next(piece)) {
@@ -111,19 +98,19 @@ bool readDirectoryPage(const std::string& path) {
     setField(node->genre, keys, keys.kGenre);
   }
   std::fclose(file);
-  return finishRead();
+  return finishRead(list);
 }
 
-bool readLocalStations(const char* path) {
+bool readLocalStations(StationList& list, const char* path) {
   std::FILE* file = openForUpdate(path);
-  if (!file) return failRead();
-  giveUpList();
+  if (!file) return failRead(list);
+  NodeList<StationNode>& stations = giveUpList(list);
   PieceReader reader(file, kStationLine, bounds::kStationFileBytes);
   std::string_view piece;
   while (reader.next(piece)) {
     LineValue name = quotedValue(piece, "name=");
     if (!name.found) continue;
-    StationNode* node = newStation();
+    StationNode* node = newStation(stations);
     setField(node->name, name);
     // The very next line holds the tune-in address; it is consumed either
     // way. A name line that ends the file gives its own.
@@ -133,9 +120,7 @@ bool readLocalStations(const char* path) {
     if (lineHas(piece, "url=")) setField(node->id, ampersandValue(piece, "id="));
   }
   std::fclose(file);
-  return finishRead();
+  return finishRead(list);
 }
-
-const std::vector<StationNode*>& stationsInKeyOrder() { return stations.byKey(); }
 
 }  // namespace oruvel
