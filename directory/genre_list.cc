@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/fixed_text.h"
+#include "base/piece_reader.h"
 #include "base/read_bounds.h"
 #include "base/regular_file.h"
 

@@ -4,9 +4,11 @@
 
 #include <cstdio>
 
+#include "directory/bitrate_filter.h"
 #include "directory/directory_page.h"
 #include "directory/line_values.h"
 #include "base/fixed_text.h"
+#include "base/piece_reader.h"
 #include "base/read_bounds.h"
 #include "base/regular_file.h"
 
@@ -19,8 +21,6 @@ void StationList::RemoveList() {
 }
 
 namespace {
-
-constexpr std::size_t kStationLine = 512;  // the station files' line buffer
 
 // Copies a value into its field, cut at the field's width; a key that
 // does not occur leaves the field empty.
@@ -80,17 +80,14 @@ bool finishRead(StationList& list) {
 bool readDirectoryPage(StationList& list, const std::string& path) {
   std::FILE* file = openForUpdate(path.c_str());
   if (!file) return failRead(list);
-  const std::string_view filter = fixedView(list.which_bitrate);
-  const bool filtering = filter != "0";
-  const long lowest = leadingInteger(filter);
+  const BitrateFilter filter(fixedView(list.which_bitrate));
   NodeList<StationNode>& stations = giveUpList(list);
-  BlockPieceReader reader(file, kStationLine, bounds::kPageBytes);
+  PieceReader reader(file, kStationLineBuffer, bounds::kPageBytes);
   std::string_view piece;
   while (reader.next(piece)) {
     const DirectoryKeys keys = directoryKeys(piece);
     if (!keys.has(keys.kName)) continue;
-    // A station without "br=" passes the filter.
-    if (filtering && keys.has(keys.kBitrate) && leadingInteger(keys.value(keys.kBitrate)) < lowest) continue;
+    if (!filter.passes(keys)) continue;
     StationNode* node = stations.push();
     setField(node->name, keys, keys.kName);
     setField(node->id, keys, keys.kId);
@@ -105,7 +102,7 @@ bool readLocalStations(StationList& list, const char* path) {
   std::FILE* file = openForUpdate(path);
   if (!file) return failRead(list);
   NodeList<StationNode>& stations = giveUpList(list);
-  PieceReader reader(file, kStationLine, bounds::kStationFileBytes);
+  PieceReader reader(file, kStationLineBuffer, bounds::kStationFileBytes);
   std::string_view piece;
   while (reader.next(piece)) {
     LineValue name = quotedValue(piece, "name=");

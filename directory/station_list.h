@@ -1,6 +1,7 @@
 #pragma once
 // The Station list: the stations of the chosen genre, keyed 1, 2, 3 ... in
 // reading order.
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,10 @@ struct StationNode {
 };
 
 namespace oruvel {
+
+// The line buffer of the directory page and the local station files: a
+// longer line is read in pieces of at most 511 bytes.
+inline constexpr std::size_t kStationLineBuffer = 512;
 
 // The Station list with its current station and the bitrate filter. One
 // object lives as long as the plug-in is loaded: a second run starts with
