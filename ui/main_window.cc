@@ -33,7 +33,8 @@ eTextInputField* makeInput(eOruvel* window, const char* name, int maxChars,
 
 }  // namespace
 
-eOruvel::eOruvel(oruvel::PluginState& state) : eWindow(1), state_(state) {
+eOruvel::eOruvel(oruvel::PluginState& state)
+    : eWindow(1), state_(state), browser_(state.config, state.genres, state.stations, state.tuneIn) {
   cmove(ePoint(70, 60));
   cresize(eSize(560, 460));
   setText("Oruvel V" ORUVEL_VERSION " by kWIBEL");

@@ -5,12 +5,13 @@
 // widget-free core that does the work:
 //   ui/main_window.cc       the widgets and their wiring; the yellow key; the status tick
 //   ui/directory_window.cc  genres, stations, the bitrate filter, tune-in and play,
-//                           saving a favourite (core: directory/)
+//                           saving a favourite (core: directory/station_browser.h)
 //   ui/ripper_window.cc     the red key (core: ripper/ripper_control.h)
 //   ui/player_window.cc     the "M" button and the player window
 // The status tick itself is ui/status_ticker.cc; the LCD it draws on, lcd/.
 #include <memory>
 
+#include "directory/station_browser.h"
 #include "host/host.h"
 #include "ui/plugin_state.h"
 #include "ui/status_ticker.h"
@@ -57,6 +58,7 @@ class eOruvel : public eWindow {
   void getStreamInfo();
 
   oruvel::PluginState& state_;
+  oruvel::StationBrowser browser_;  // genres, stations, tune-in and favourites over state_
 
   eLabel* genre_label;
   eComboBox* genre_combo;
