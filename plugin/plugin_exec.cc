@@ -26,16 +26,6 @@ oruvel::PluginState loaded;
 // A modal box; the value of the button that closed it.
 int ask(const char* text, int flags) { return oruvel::askUser(text, "Oruvel", flags); }
 
-// Stops every ripper, then waits (bounded) for the one our PID file names to
-// end, so the probe after it does not meet it on its way out.
-void killAllRippers(const oruvel::ripper::Control& ripper) {
-  namespace rip = oruvel::ripper;
-  char pid[7];
-  const bool named = ripper.announced(pid) == rip::PidFile::valid && rip::isRunningRipper(pid);
-  oruvel::runShell(std::string("killall ") + rip::kProcessName);
-  if (named) rip::awaitEnd(pid, [] { return eApp->now(); });
-}
-
 // At entry the user has to close the notice before the ripper is stopped;
 // at the end it is only on screen while the ripper is stopped.
 void offerToStopRipper(const oruvel::ripper::Control& ripper, bool atEntry) {
@@ -47,7 +37,7 @@ void offerToStopRipper(const oruvel::ripper::Control& ripper, bool atEntry) {
                    atEntry ? oruvel::kBoxInfoOk : oruvel::kBoxOk, eMessageBox::btOK, 0);
   wait.show();
   if (atEntry) wait.exec();
-  killAllRippers(ripper);
+  ripper.stopAll([] { return eApp->now(); });
   my_findpid(ripper);
   wait.hide();
 }

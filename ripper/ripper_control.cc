@@ -22,4 +22,11 @@ bool Control::start(const Config& config, std::string_view url, const Clock& now
 
 void Control::stop(const char* pidText) const { runShell(killCommand(pidText)); }
 
+void Control::stopAll(const Clock& nowMs) const {
+  char pid[7];
+  const bool named = announced(pid) == PidFile::valid && isRipper(pid);
+  runShell(std::string("killall ") + kProcessName);
+  if (named) awaitEnd(pid, nowMs);
+}
+
 }  // namespace oruvel::ripper

@@ -36,8 +36,15 @@ class Control {
   // terminal, and waits (bounded, on `nowMs`) until it has announced
   // itself, so the next press finds it to stop. True when it did.
   bool start(const Config& config, std::string_view url, const Clock& nowMs) const;
-  // Kills the ripper `pidText`, which isRunningRipper accepted.
+  // Whether `pidText` names a live ripper, the only kind stop() may kill.
+  bool isRipper(const char* pidText) const { return isRunningRipper(pidText); }
+  // Forgets the ripper the PID file names: the file is removed.
+  void forget() const { removePidFile(); }
+  // Kills the ripper `pidText`, which isRipper accepted.
   void stop(const char* pidText) const;
+  // Kills every ripper, then waits (bounded) for the one the PID file
+  // names to end, so a probe after it does not meet it on its way out.
+  void stopAll(const Clock& nowMs) const;
   // Waits (bounded) for the ripper `pidText` to end. True when it ended.
   bool awaitStop(const char* pidText, const Clock& nowMs) const { return awaitEnd(pidText, nowMs); }
 };

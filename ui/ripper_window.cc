@@ -60,9 +60,9 @@ void eOruvel::LumoRipperStopp() {
 }
 
 void eOruvel::stopRipper(const char* pidText) {
-  if (!rip::isRunningRipper(pidText)) {
+  if (!state_.ripper.isRipper(pidText)) {
     // Killing whatever else the file names could hit any process.
-    rip::removePidFile();
+    state_.ripper.forget();
     rip_status->setText("no lumoripper stopped: /tmp/lumopid named none, removed it.");
     return;
   }
