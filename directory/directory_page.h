@@ -9,6 +9,7 @@
 
 #include "base/fixed_text.h"
 #include "base/piece_reader.h"
+#include "directory/text_store.h"
 
 namespace oruvel {
 
@@ -74,21 +75,22 @@ struct DirectoryKeys {
     return stripLineEnd(std::string_view(start, static_cast<std::size_t>(lineEnd - start)));
   }
 
-  // The value of a key that occurs copied into `field`, cut to its width.
-  template <std::size_t N>
-  void copyValue(Key key, char (&field)[N]) const {
+  // The value of a key that occurs, cut to `limit` bytes (less than
+  // TextStore::kBlockBytes - kWindow), kept in `store`.
+  const char* storeValue(Key key, TextStore& store, std::size_t limit) const {
     const char* start = valueAt[key];
     const char* quote = page_scan::find(start, lineEnd, '"');
-    const std::size_t size = quote ? static_cast<std::size_t>(quote - start) : 0;
-    if (quote && size < page_scan::kWindow) {
-      // A short value: the window is copied whole (its readable bytes behind
-      // the quote too) and cut at the quote.
-      constexpr std::size_t kCopy = N < page_scan::kWindow ? N : page_scan::kWindow;
-      std::memcpy(field, start, kCopy);
-      field[size < N ? size : N - 1] = '\0';
-      return;
-    }
-    copyBounded(field, quote ? std::string_view(start, size) : value(key));
+    if (!quote) return store.add(value(key), limit);
+    const std::size_t size = static_cast<std::size_t>(quote - start);
+    const std::size_t kept = size < limit ? size : limit;
+    // Copied a whole window at a time, the bytes behind the value too: they
+    // lie within a window of the quote, so they are readable, and the store
+    // gives room for them before the kept text is cut.
+    const std::size_t windows = kept / page_scan::kWindow + 1;
+    char* at = store.room(windows * page_scan::kWindow);
+    for (std::size_t w = 0; w < windows; ++w)
+      std::memcpy(at + w * page_scan::kWindow, start + w * page_scan::kWindow, page_scan::kWindow);
+    return store.keep(kept);
   }
 };
 

@@ -32,10 +32,12 @@ bool readGenreList(GenreList& list, const char* path, const std::function<void(c
 
   list.genre_anker = list.genre_ende = nullptr;
   NodeList<GenreNode>& genres = list.nodes;
+  TextStore& names = list.names;
   genres.clear();
+  names.clear();
   auto add = [&](std::string_view name) {
     GenreNode* node = genres.push();
-    copyBounded(node->name, name);  // a longer name is cut to the field
+    node->name = names.add(name, GenreNode::kNameBytes);
     if (onEntry) onEntry(node->name, genres.count());
   };
   add(kFavouritesGenre);
@@ -48,6 +50,7 @@ bool readGenreList(GenreList& list, const char* path, const std::function<void(c
   std::fclose(file);
 
   genres.trim();
+  names.trim();
   list.genre_anker = list.genre_ende = genres.head();
   list.AnzahlGenreElemente = genres.count();
   return true;

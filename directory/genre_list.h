@@ -1,14 +1,20 @@
 #pragma once
 // The Genre list: the two local pseudo-genres and the genres of the genre
 // file, keyed 1, 2, 3 ... in reading order.
+#include <cstddef>
 #include <functional>
 #include <string_view>
 #include <vector>
 
 #include "directory/node_list.h"
+#include "directory/text_store.h"
 
 struct GenreNode {
-  char name[64];
+  // The name is NUL-terminated and stored at its length, at most this many
+  // bytes (a longer one is cut there): which_genre holds a whole one.
+  static constexpr std::size_t kNameBytes = 63;
+
+  const char* name;
   GenreNode* next;
 };
 
@@ -26,6 +32,7 @@ struct GenreList {
   // being edited. Never reset while the plug-in is loaded.
   int inp_genre_flag = 0;
   NodeList<GenreNode> nodes;  // the storage and key index behind the links
+  TextStore names;            // the nodes' names
 
   // Leaves the node with key `key` at genre_anker.
   void GENRE_Element_ermitteln(int key, int count) { genre_anker = nodes.withKey(key, count); }

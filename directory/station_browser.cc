@@ -57,7 +57,7 @@ const StationNode* StationBrowser::highlight(int key) {
   return stations_.net_anker;
 }
 
-void StationBrowser::downloadPlaylist() const { oruvel::downloadPlaylist(fixedView(current()->id)); }
+void StationBrowser::downloadPlaylist() const { oruvel::downloadPlaylist(std::string_view(current()->id)); }
 
 bool StationBrowser::resolvePlaylist() {
   tuneIn_.ripp_stream[0] = '\0';
@@ -68,11 +68,11 @@ bool StationBrowser::resolvePlaylist() {
 }
 
 bool StationBrowser::currentReadsBack() const {
-  return favouriteReadsBack(fixedView(current()->name), fixedView(current()->id));
+  return favouriteReadsBack(std::string_view(current()->name), std::string_view(current()->id));
 }
 
 bool StationBrowser::appendCurrent(std::FILE* favourites) const {
-  return appendFavourite(favourites, fixedView(current()->name), fixedView(current()->id));
+  return appendFavourite(favourites, std::string_view(current()->name), std::string_view(current()->id));
 }
 
 }  // namespace oruvel

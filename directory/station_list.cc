@@ -7,6 +7,8 @@
 #include "directory/bitrate_filter.h"
 #include "directory/directory_page.h"
 #include "directory/line_values.h"
+#include "directory/node_list.h"
+#include "directory/text_store.h"
 #include "base/fixed_text.h"
 #include "base/piece_reader.h"
 #include "base/read_bounds.h"
@@ -16,31 +18,26 @@ namespace oruvel {
 
 void StationList::RemoveList() {
   nodes.release();
+  texts.release();
   net_anker = net_ende = nullptr;
   AnzahlNETElemente = 0;
 }
 
 namespace {
 
-// Copies a value into its field, cut at the field's width; a key that
-// does not occur leaves the field empty.
-template <std::size_t N>
-void setField(char (&field)[N], const LineValue& value) {
-  copyBounded(field, value.text);
+// A value stored for its field, cut at the field's limit; a key that does
+// not occur leaves the field empty.
+const char* stored(TextStore& texts, const LineValue& value, std::size_t limit) {
+  return texts.add(value.text, limit);
 }
-template <std::size_t N>
-void setField(char (&field)[N], const DirectoryKeys& keys, DirectoryKeys::Key key) {
-  if (keys.has(key)) {
-    keys.copyValue(key, field);
-  } else {
-    field[0] = '\0';
-  }
+const char* stored(TextStore& texts, const DirectoryKeys& keys, DirectoryKeys::Key key, std::size_t limit) {
+  return keys.has(key) ? keys.storeValue(key, texts, limit) : "";
 }
 
 // A new station with every field empty.
 StationNode* newStation(NodeList<StationNode>& stations) {
   StationNode* node = stations.push();
-  node->name[0] = node->genre[0] = node->id[0] = node->bitrate[0] = '\0';
+  node->name = node->genre = node->id = node->bitrate = "";
   return node;
 }
 
@@ -64,11 +61,13 @@ NodeList<StationNode>& giveUpList(StationList& list) {
   list.net_anker = list.net_ende = nullptr;
   list.AnzahlNETElemente = 0;
   list.nodes.clear();
+  list.texts.clear();
   return list.nodes;
 }
 
 bool finishRead(StationList& list) {
   list.nodes.trim();
+  list.texts.trim();
   list.net_anker = list.net_ende = list.nodes.head();
   list.AnzahlNETElemente = list.nodes.count();
   list.read_error = 0;
@@ -89,10 +88,10 @@ bool readDirectoryPage(StationList& list, const std::string& path) {
     if (!keys.has(keys.kName)) continue;
     if (!filter.passes(keys)) continue;
     StationNode* node = stations.push();
-    setField(node->name, keys, keys.kName);
-    setField(node->id, keys, keys.kId);
-    setField(node->bitrate, keys, keys.kBitrate);
-    setField(node->genre, keys, keys.kGenre);
+    node->name = stored(list.texts, keys, keys.kName, StationNode::kNameBytes);
+    node->id = stored(list.texts, keys, keys.kId, StationNode::kIdBytes);
+    node->bitrate = stored(list.texts, keys, keys.kBitrate, StationNode::kBitrateBytes);
+    node->genre = stored(list.texts, keys, keys.kGenre, StationNode::kGenreBytes);
   }
   std::fclose(file);
   return finishRead(list);
@@ -108,13 +107,13 @@ bool readLocalStations(StationList& list, const char* path) {
     LineValue name = quotedValue(piece, "name=");
     if (!name.found) continue;
     StationNode* node = newStation(stations);
-    setField(node->name, name);
+    node->name = stored(list.texts, name, StationNode::kNameBytes);
     // The very next line holds the tune-in address; it is consumed either
     // way. A name line that ends the file gives its own.
-    if (lineHas(piece, "url=")) setField(node->id, ampersandValue(piece, "id="));
+    if (lineHas(piece, "url=")) node->id = stored(list.texts, ampersandValue(piece, "id="), StationNode::kIdBytes);
     if (!reader.next(piece)) break;
-    node->id[0] = '\0';
-    if (lineHas(piece, "url=")) setField(node->id, ampersandValue(piece, "id="));
+    node->id = "";
+    if (lineHas(piece, "url=")) node->id = stored(list.texts, ampersandValue(piece, "id="), StationNode::kIdBytes);
   }
   std::fclose(file);
   return finishRead(list);

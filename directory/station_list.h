@@ -7,12 +7,21 @@
 #include <vector>
 
 #include "directory/node_list.h"
+#include "directory/text_store.h"
 
+// Each text field is NUL-terminated and stored at its length, at most the
+// bytes below (a longer value is cut there); a field whose key does not
+// occur for the station is empty.
 struct StationNode {
-  char name[512];
-  char genre[128];
-  char id[16];
-  char bitrate[12];
+  static constexpr std::size_t kNameBytes = 511;
+  static constexpr std::size_t kGenreBytes = 127;
+  static constexpr std::size_t kIdBytes = 15;
+  static constexpr std::size_t kBitrateBytes = 11;
+
+  const char* name;
+  const char* genre;  // directory page only
+  const char* id;
+  const char* bitrate;  // directory page only
   StationNode* next;
 };
 
@@ -35,11 +44,12 @@ struct StationList {
   // edited. Never reset while the plug-in is loaded.
   int inp_bitrate_flag = 0;
   NodeList<StationNode> nodes;  // the storage and key index behind the links
+  TextStore texts;              // the texts of the nodes' fields
 
   // Leaves the station with key `key` at net_anker.
   void NET_Element_ermitteln(int key, int count) { net_anker = nodes.withKey(key, count); }
-  // Releases the nodes; the list is empty afterwards (net_anker and
-  // net_ende null, AnzahlNETElemente 0).
+  // Releases the nodes and their texts; the list is empty afterwards
+  // (net_anker and net_ende null, AnzahlNETElemente 0).
   void RemoveList();
   // The stations in key order (key 1 first).
   const std::vector<StationNode*>& stationsInKeyOrder() const { return nodes.byKey(); }

@@ -1,10 +1,14 @@
 #include "host/elistbox.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 constexpr int kEntryHeight = 20;
-}
+// The text blocks grow from 1 KB to 16 KB, so a short list takes little.
+constexpr std::size_t kFirstTextBlockBytes = 1024;
+constexpr std::size_t kGrowingTextBlocks = 4;
+}  // namespace
 
 eListBoxEntry::eListBoxEntry(eListBoxBase* list) : list_(list) {
   if (list_) list_->appendEntry(this);
@@ -16,7 +20,15 @@ eListBoxEntry::~eListBoxEntry() {
 
 eListBoxEntryText::eListBoxEntryText(eListBox<eListBoxEntryText>* list, const char* text,
                                      void* key, int align, const eString& helpText, int keyType)
-    : eListBoxEntry(list), text_(text), key_(key) {
+    : eListBoxEntry(list), text_(""), key_(key), ownsText_(list == nullptr) {
+  if (text && *text) {
+    if (ownsText_) {
+      const std::size_t size = std::strlen(text) + 1;
+      text_ = static_cast<char*>(std::memcpy(new char[size], text, size));
+    } else {
+      text_ = list->keepText(text);
+    }
+  }
   // Alignment, the entry's help text and the key's type are the receiver's
   // drawing matters; this host shows every entry the same way.
   (void)align;
@@ -24,6 +36,10 @@ eListBoxEntryText::eListBoxEntryText(eListBox<eListBoxEntryText>* list, const ch
   (void)keyType;
   // The list is told once the text is set, so it draws the whole entry.
   if (getListBox()) getListBox()->entryChanged();
+}
+
+eListBoxEntryText::~eListBoxEntryText() {
+  if (ownsText_ && *text_) delete[] text_;
 }
 
 int eListBoxEntryText::getEntryHeight() { return kEntryHeight; }
@@ -43,8 +59,26 @@ void eListBoxBase::clearEntries() {
     entry->list_ = nullptr;
     delete entry;
   }
+  releaseTexts();
   current_ = -1;
   top_ = 0;
+}
+
+const char* eListBoxBase::keepText(const char* text) {
+  const std::size_t size = std::strlen(text) + 1;
+  if (size > textLeft_) {
+    // The rest of the last block stays unused; a longer text gets a block
+    // of its own size.
+    const std::size_t blocks = std::min(textBlocks_.size(), kGrowingTextBlocks);
+    const std::size_t bytes = std::max(size, kFirstTextBlockBytes << blocks);
+    textBlocks_.emplace_back(new char[bytes]);
+    textFree_ = textBlocks_.back().get();
+    textLeft_ = bytes;
+  }
+  char* copy = static_cast<char*>(std::memcpy(textFree_, text, size));
+  textFree_ += size;
+  textLeft_ -= size;
+  return copy;
 }
 
 void eListBoxBase::beginAtomic() { ++atomic_; }
@@ -122,10 +156,18 @@ void eListBoxBase::appendEntry(eListBoxEntry* entry) {
   if (current_ < 0) current_ = 0;  // quietly: nothing was highlighted before
 }
 
+void eListBoxBase::releaseTexts() {
+  textBlocks_.clear();
+  textFree_ = nullptr;
+  textLeft_ = 0;
+}
+
 void eListBoxBase::removeEntry(eListBoxEntry* entry) {
   const int index = indexOf(entry);
   if (index < 0) return;
   entries_.erase(entries_.begin() + index);
+  // With the last entry gone, no text in the store is needed any more.
+  if (entries_.empty()) releaseTexts();
   if (current_ >= getCount()) current_ = getCount() - 1;
   keepCurrentVisible();
   entryChanged();

@@ -1,5 +1,7 @@
 #pragma once
 // List boxes and their text entries.
+#include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "host/ewidget.h"
@@ -23,6 +25,9 @@ class HOST_API eListBoxEntry {
   eListBoxBase* list_;
 };
 
+// A text entry. Lists run to tens of thousands of entries, so an entry is
+// small: its text is kept in its list's text store (an entry on no list
+// keeps its own copy).
 class HOST_API eListBoxEntryText : public eListBoxEntry {
  public:
   // Appends itself to the list (or to the combo box's own entry list).
@@ -31,13 +36,17 @@ class HOST_API eListBoxEntryText : public eListBoxEntry {
                     int keyType = 0);
   eListBoxEntryText(eComboBox* combo, const char* text = nullptr, void* key = nullptr,
                     int align = 0, const eString& helpText = eString(), int keyType = 0);
-  const eString& getText() const { return text_; }
+  ~eListBoxEntryText() override;
+  eListBoxEntryText(const eListBoxEntryText&) = delete;
+  eListBoxEntryText& operator=(const eListBoxEntryText&) = delete;
+  const char* getText() const { return text_; }
   void* getKey() const { return key_; }
   static int getEntryHeight();
 
  private:
-  eString text_;
+  const char* text_;
   void* key_;
+  bool ownsText_;
 };
 
 // The list itself: entries in order, a highlighted one, a visible window
@@ -78,8 +87,16 @@ class HOST_API eListBoxBase : public eDecoWidget {
   void entryChanged();
   void clearEntries();
   void keepCurrentVisible();
+  // A copy of `text` that lives until the list is cleared or emptied.
+  const char* keepText(const char* text);
+  void releaseTexts();
 
   std::vector<eListBoxEntry*> entries_;  // owned
+  // The entries' texts, packed into blocks; an entry removed on its own
+  // leaves its text here until the list is cleared or emptied.
+  std::vector<std::unique_ptr<char[]>> textBlocks_;
+  char* textFree_ = nullptr;  // where the next text goes in the last block
+  std::size_t textLeft_ = 0;  // and the bytes left there
   int current_ = -1;
   int top_ = 0;
   int itemHeight_;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -115,9 +116,44 @@ TEST(Lists, DirectoryPageFilterAndFieldCuts) {
   EXPECT_EQ(testsupport::openDescriptors(), filesBefore) << "a read leaves no file open";
 }
 
-// The page as a 512-byte line buffer reads it, a byte at a time, with one
-// substring search per key: what the block reader must give, station for
-// station.
+TEST(Lists, FieldsAreStoredAtTheirLengthAndCutAtTheirWidth) {
+  TempRoot root;
+  oruvel::StationList stations;
+  oruvel::GenreList genreList;
+  // Values empty, of their field's exact width, a byte over and far over,
+  // a letter of its own each station, enough stations to fill many blocks.
+  const std::size_t shortLengths[] = {0, 11, 12, 15, 16, 40}, genreLengths[] = {0, 127, 128, 200};
+  auto text = [](std::size_t n, int i) { return std::string(n, static_cast<char>('a' + i % 26)); };
+  auto cut = [&](std::size_t n, std::size_t width, int i) { return text(std::min(n, width), i); };
+  std::string big, localFile;
+  Rows bigRows, localRows;
+  for (int i = 0; i < 3000; ++i) {
+    const std::size_t n = shortLengths[i % 6], g = genreLengths[i % 4], m = i % 100;
+    big += "<station name=\"" + text(m, i) + "\" id=\"" + text(n, i) + "\" br=\"" + text(n, i) + "\" genre=\"" +
+           text(g, i) + "\"/>\n";
+    bigRows.push_back(text(m, i) + "|" + cut(n, 15, i) + "|" + cut(n, 11, i) + "|" + cut(g, 127, i));
+    localFile += "<station name=\"" + text(m, i) + "\"\nurl=\"http://h/sbin/tunein-station.pls?id=" + text(n, i) + "&\"\n";
+    localRows.push_back(text(m, i) + "|" + cut(n, 15, i) + "||");
+  }
+  // A reread fills the blocks the list before it left, whatever it held.
+  EXPECT_EQ(page(stations, root, big), bigRows);
+  EXPECT_EQ(page(stations, root, "<station name=\"S\" id=\"\" br=\"1\"/>\n"), (Rows{"S||1|"}));
+  EXPECT_EQ(page(stations, root, big), bigRows);
+  EXPECT_EQ(local(stations, root, localFile), localRows);
+  stations.RemoveList();
+  EXPECT_EQ(page(stations, root, big), bigRows);
+
+  Entries genres = {{"local:lumostations.xml", 1}, {"local: stations.xml", 2}};
+  std::string genreFile;
+  for (int n : {0, 62, 63, 64, 200}) {
+    genreFile += "<genre name=\"" + text(n, n) + "\"/>\n";
+    genres.emplace_back(cut(n, 63, n), static_cast<int>(genres.size()) + 1);
+  }
+  EXPECT_EQ(readGenres(genreList, root, genreFile), genres);
+}
+
+// The page as a 512-byte line buffer reads it, with one substring search
+// per key: what the block reader must give, station for station.
 Rows pageReadLineByLine(const std::string& path, const char* filter) {
   auto field = [](const oruvel::LineValue& v, std::size_t width) {
     return std::string(std::string(v.text.substr(0, width - 1)).c_str());  // cut, then up to a NUL

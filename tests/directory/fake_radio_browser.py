@@ -48,6 +48,7 @@ class FakeRadioBrowser:
         self._release = threading.Event()
         self._server = ThreadingHTTPServer(("127.0.0.1", 0), _Handler)
         self._server.daemon_threads, self._server.fake = True, self
+        self._server.handle_error = lambda *_: None   # a client that stops reading is no fault here
         self.url = "http://127.0.0.1:%d" % self._server.server_address[1]
         threading.Thread(target=self._server.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True).start()
 

@@ -1,7 +1,10 @@
 """oruvel-directory run from outside, read over raw HTTP and the plug-in's way."""
 
+import ctypes
 import os
 import pathlib
+import resource
+import signal
 import socket
 import subprocess
 import sys
@@ -12,14 +15,30 @@ PROGRAM = os.environ["DIRECTORY_PROGRAM"]
 PAGE, PLS = "/sbin/newxml.phtml?genre=", "/sbin/tunein-station.pls?id="
 
 
-class Directory:
-    """oruvel-directory on a free loopback port, logging requests into `dir`."""
+def dies_with_test(files=None):
+    """A preexec_fn: the child is killed when the test process ends, however
+    it ends (a failure, a time-out, SIGKILL); `files`: its descriptor limit."""
+    parent = os.getpid()
 
-    def __init__(self, *options):
+    def preexec():
+        if files:
+            resource.setrlimit(resource.RLIMIT_NOFILE, (files, files))
+        ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGKILL)   # PR_SET_PDEATHSIG
+        if os.getppid() != parent:   # the test ended before the line above
+            os._exit(1)
+    return preexec
+
+
+class Directory:
+    """oruvel-directory on a free loopback port, logging requests into `dir`;
+    `prefix`: a command it runs under, `files`: its descriptor limit."""
+
+    def __init__(self, *options, prefix=(), files=None):
         self.dir = tempfile.TemporaryDirectory(prefix="directory-test-")
         self.log, address = (os.path.join(self.dir.name, n) for n in ("requests.log", "address"))
-        self.proc = subprocess.Popen([sys.executable, PROGRAM, "--port", "0", "--address-file", address,
-                                      "--request-log", self.log, *options], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.proc = subprocess.Popen([*prefix, sys.executable, PROGRAM, "--port", "0", "--address-file", address,
+                                      "--request-log", self.log, *options], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                     preexec_fn=dies_with_test(files))
         while not os.path.exists(address):
             if self.proc.poll() is not None:
                 raise AssertionError("oruvel-directory ended: " + self.proc.stderr.read().decode())
@@ -42,7 +61,8 @@ def get(server, path, headers=()):
     sock.sendall(("GET %s HTTP/1.0\r\n%s\r\n" % (path, "".join("%s: %s\r\n" % h for h in headers))).encode("latin-1"))
     r = type("Response", (), {"sock": sock, "file": sock.makefile("rb")})()
     r.status_line = r.file.readline().decode().rstrip("\r\n")
-    r.headers = dict((k.lower(), v.strip()) for k, _, v in (l.decode().partition(":") for l in iter(r.file.readline, b"\r\n")))
+    lines = iter(lambda: r.file.readline() or b"\r\n", b"\r\n")   # a cut connection ends the headers too
+    r.headers = dict((k.lower(), v.strip()) for k, _, v in (l.decode().partition(":") for l in lines))
     return r
 
 

@@ -20,7 +20,8 @@ PLAY = 'playService "4096:0:0:0:0:0:0:0:0:0:%s" mode=40' % STREAM
 class Journey(unittest.TestCase):
     def host(self, directory, script):
         run = subprocess.run([HOST, "--root", self.root, "--plugin", PLUGIN, "--script", "-", "--directory",
-                              directory.address], input=script, capture_output=True, text=True, timeout=120, env=self.env)
+                              directory.address], input=script, capture_output=True, text=True, timeout=120, env=self.env,
+                             preexec_fn=harness.dies_with_test())
         self.assertEqual(run.returncode, 0, run.stderr)
         return run.stdout
 
@@ -41,7 +42,8 @@ class Journey(unittest.TestCase):
                                  station("u-jazz2", "Second Jazz", "Jazz", clicks=3), station("u-rock", "Rock One", "rock", clicks=5)])
         self.addCleanup(fake.stop)
         self.assertEqual(subprocess.run([harness.PROGRAM, "--radio-browser", fake.url, "--genres", "2",
-                                         "--write-genre-file", conf + "/genre.xml"], stdout=subprocess.DEVNULL).returncode, 0)
+                                         "--write-genre-file", conf + "/genre.xml"], stdout=subprocess.DEVNULL,
+                                        preexec_fn=harness.dies_with_test()).returncode, 0)
         options = ("--radio-browser", fake.url, "--state", tmp.name + "/state")
 
         # The selector starts on the last genre, rock (key 4); jazz is key 3.

@@ -16,6 +16,6 @@ FUZZ_TARGET(in) {
   fuzzsupport::checkStationList(stations);
   // A value that filled its field may have been cut; one that fits is whole.
   for (StationNode* n : stations.stationsInKeyOrder())
-    if (in.choice % 8 != 0 && n->bitrate[0] != '\0' && std::strlen(n->bitrate) < sizeof n->bitrate - 1)
+    if (in.choice % 8 != 0 && n->bitrate[0] != '\0' && std::strlen(n->bitrate) < n->kBitrateBytes)
       FUZZ_CHECK(oruvel::leadingInteger(n->bitrate) >= oruvel::leadingInteger(stations.which_bitrate));
 }

@@ -10,12 +10,12 @@ FUZZ_TARGET(in) {
   static oruvel::GenreList genres;
   int announced = 0;
   FUZZ_CHECK(oruvel::readGenreList(genres, path.c_str(), [&](const char* name, int key) {
-    FUZZ_CHECK(name != nullptr && std::strlen(name) < sizeof(GenreNode::name) && key == ++announced);
+    FUZZ_CHECK(name != nullptr && std::strlen(name) <= GenreNode::kNameBytes && key == ++announced);
   }));
   FUZZ_CHECK(genres.AnzahlGenreElemente >= 2 && announced == genres.AnzahlGenreElemente);
   int nodes = 0;
   for (GenreNode* n = genres.genre_ende; n; n = n->next)
-    FUZZ_CHECK(fuzzsupport::terminated(n->name) && ++nodes <= genres.AnzahlGenreElemente);
+    FUZZ_CHECK(fuzzsupport::within(n->name, n->kNameBytes) && ++nodes <= genres.AnzahlGenreElemente);
   FUZZ_CHECK(nodes == genres.AnzahlGenreElemente);
   // Keys below 1 stop at key 1, keys above the last at the last.
   for (int key : {INT_MIN, -1, 0, 1, 2, genres.AnzahlGenreElemente + 1, INT_MAX}) {

@@ -46,6 +46,8 @@ inline void writeFile(const std::string& path, std::string_view bytes) { testsup
 
 template <std::size_t N>
 bool terminated(const char (&buf)[N]) { return std::memchr(buf, '\0', N) != nullptr; }
+// A text of a list's store: terminated within its limit of bytes.
+inline bool within(const char* text, std::size_t limit) { return text && strnlen(text, limit + 1) <= limit; }
 
 // The words a POSIX shell makes of blanks, plain words and single-quoted text;
 // false when a character special to the shell stands outside quotes.
@@ -83,8 +85,8 @@ inline void checkStationList(oruvel::StationList& list) {
   FUZZ_CHECK(list.read_error == 0 && static_cast<int>(byKey.size()) == list.AnzahlNETElemente);
   int nodes = 0;
   for (StationNode* n = list.net_ende; n; n = n->next)
-    FUZZ_CHECK(terminated(n->name) && terminated(n->genre) && terminated(n->id) && terminated(n->bitrate) &&
-               ++nodes <= list.AnzahlNETElemente);
+    FUZZ_CHECK(within(n->name, n->kNameBytes) && within(n->genre, n->kGenreBytes) && within(n->id, n->kIdBytes) &&
+               within(n->bitrate, n->kBitrateBytes) && ++nodes <= list.AnzahlNETElemente);
   FUZZ_CHECK(nodes == list.AnzahlNETElemente);
   // Keys below 1 stop at the first station, keys above the last at the last.
   std::vector<int> keys = {INT_MIN, -5, 0, list.AnzahlNETElemente + 1, INT_MAX};

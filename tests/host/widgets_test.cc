@@ -98,3 +98,28 @@ TEST_F(Widgets, ListsHandTheFocusOnAtTheirEndsAndCombosNeverKeepAStrangeEntry) {
   combo->getListBox()->clearList();
   EXPECT_EQ(combo->getCurrent(), nullptr);  // never a dangling entry
 }
+
+TEST_F(Widgets, ListEntriesKeepACopyOfTheirTextWhateverElseComesAndGoes) {
+  eListBox<eListBoxEntryText> list(nullptr);
+  auto textAt = [&](int i) { return std::string(static_cast<eListBoxEntryText*>(list.entryAt(i))->getText()); };
+  std::vector<std::string> want;
+  std::string text;
+  for (int i = 0; i < 300; ++i) {
+    // Empty, short and longer than a block; the caller's buffer is reused.
+    text.assign(i % 7 == 0 ? 20000 : i % 50, static_cast<char>('a' + i % 26));
+    new eListBoxEntryText(&list, text.c_str(), key(i));
+    want.push_back(text);
+  }
+  new eListBoxEntryText(&list, nullptr, key(300));
+  want.emplace_back();
+  delete list.entryAt(5);
+  want.erase(want.begin() + 5);
+  for (int i = 0; i < list.getCount(); ++i) ASSERT_EQ(textAt(i), want[static_cast<std::size_t>(i)]) << i;
+  while (list.getCount() > 0) delete list.entryAt(0);  // emptied one by one, then filled again
+  new eListBoxEntryText(&list, "Again", key(1));
+  EXPECT_EQ(textAt(0), "Again");
+  text = "Alone";
+  const eListBoxEntryText alone(static_cast<eListBox<eListBoxEntryText>*>(nullptr), text.c_str());
+  text = "Other";
+  EXPECT_STREQ(alone.getText(), "Alone");
+}

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <regex>
 #include <set>
+#include <tuple>
 
 #include "tests/lumoripper/ripper_harness.h"
 #include "tests/e2e/tone.h"
@@ -28,17 +29,22 @@ void expectNoRunFiles(const TempRoot& root) { EXPECT_EQ(filesIn(root.path() + "/
 
 TEST(Lumoripper, SplitsTracksByTitleKeepsEveryByteAndNamesSafely) {
   // earlier: a file already there; tracks in the order they were sent.
-  const struct { const char* plan; std::string folder, earlier; std::vector<std::pair<std::string, size_t>> tracks; } cases[] = {
+  // tagged: one track's ID3 frames (title, station).
+  const struct { const char* plan; std::string folder, earlier; std::vector<std::pair<std::string, size_t>> tracks;
+                 std::string tagged; std::map<std::string, std::string> frames; } cases[] = {
       {R"({"metaint": 1000, "headers": {"icy-name": "Test FM/Rock"},
            "segments": [["A", 3000], ["B", 4000], ["C", 2000]]})",
-       "Test FM-Rock", "B.mp3", {{"A (partial).mp3", 3000}, {"B (2).mp3", 4000}, {"C (partial).mp3", 2000}}},
+       "Test FM-Rock", "B.mp3", {{"A (partial).mp3", 3000}, {"B (2).mp3", 4000}, {"C (partial).mp3", 2000}},
+       "B (2).mp3", {{"TIT2", "B"}, {"TRSN", "Test FM/Rock"}}},
       // The old ICY answer; Latin-1 titles become UTF-8 names; titles alike
       // only once cleaned stay two tracks.
       {R"({"status_line": "ICY 200 OK", "content_type": "audio/aacp", "metaint": 500, "title_charset": "latin-1",
            "headers": {"icy-name": "..Caf\u00e9\u0007"},
            "segments": [["Caf\u00e9", 1000], ["Song?", 1000], ["Song*", 1000], ["../End", 500]]})",
        "Caf\xc3\xa9", "",
-       {{"Caf\xc3\xa9 (partial).aac", 1000}, {"Song-.aac", 1000}, {"Song- (2).aac", 1000}, {"-End (partial).aac", 500}}},
+       {{"Caf\xc3\xa9 (partial).aac", 1000}, {"Song-.aac", 1000}, {"Song- (2).aac", 1000}, {"-End (partial).aac", 500}},
+       // The tag keeps the title as sent, the name only what a file system takes.
+       "Song-.aac", {{"TIT2", "Song?"}, {"TRSN", "..Caf\xc3\xa9"}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.folder);
@@ -55,10 +61,36 @@ TEST(Lumoripper, SplitsTracksByTitleKeepsEveryByteAndNamesSafely) {
     size_t at = 0;
     for (const auto& [name, size] : c.tracks) expected[name] = sent.substr(at, size), at += size;
     EXPECT_EQ(at, sent.size());
-    EXPECT_EQ(filesIn(dir + "/" + c.folder), expected);
+    EXPECT_EQ(audioIn(dir + "/" + c.folder), expected);
+    Tagged tagged = untag(testsupport::readFile(dir + "/" + c.folder + "/" + c.tagged));
+    EXPECT_TRUE(std::regex_match(tagged.frames["TDRC"], std::regex(R"(\d{4}-\d\d-\d\d)"))) << tagged.frames["TDRC"];
+    tagged.frames.erase("TDRC");
+    EXPECT_EQ(tagged.frames, c.frames);
     EXPECT_EQ(filesIn(dir), Files{});
     expectNoRunFiles(root);
   }
+}
+
+TEST(Lumoripper, AJingleRepeatedPastItsNinehundredNinetyNinthNameIsStillRecorded) {
+  TempRoot root;
+  RadioServer server(root.path() + "/server");
+  // Two jingles taking turns 1,002 times each, a title every 32 bytes.
+  std::string segments;
+  for (int i = 0; i < 2004; ++i) segments += std::string(i ? ", " : "") + (i % 2 ? R"(["Jingle B", 32])" : R"(["Jingle A", 32])");
+  server.plan("s", R"({"metaint": 32, "segments": [)" + segments + "]}");
+  const std::string dir = root.path() + "/music";
+  auto run = runRipper(root, args(server.url("s"), dir), "", 300);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const Files files = audioIn(dir + "/127.0.0.1");
+  EXPECT_EQ(files.size(), 2003u);  // the first title comes after the first 32 bytes: B's
+  std::size_t audio = 0, timed = 0;
+  for (const auto& [name, content] : files) {
+    audio += content.size();
+    timed += std::regex_match(name, std::regex(R"(Jingle [AB] \d{4}-\d\d-\d\d \d\d-\d\d-\d\d( \(\d+\))?\.mp3)"));
+  }
+  EXPECT_EQ(audio, server.sent("s").size());
+  EXPECT_EQ(timed, 3u);  // whole: 1,001 of A and 1,000 of B (the first and the last stay partial)
+  EXPECT_EQ(files.count("Jingle A (999).mp3") + files.count("Jingle B (999).mp3"), 2u);
 }
 
 TEST(Lumoripper, ErrorsSayWhyAndLeaveNothingBehind) {
@@ -104,7 +136,8 @@ TEST(Lumoripper, AFullDiskIsAnErrorThatKeepsWhatWasWritten) {
       << run.err;
   const std::string kept = testsupport::readFile(dir + "/127.0.0.1/Big (partial).mp3");
   EXPECT_EQ(kept.size(), 40u * 512);
-  EXPECT_EQ(kept, server.sent("s").substr(0, kept.size()));
+  const std::string audio = untag(kept).audio;
+  EXPECT_EQ(audio, server.sent("s").substr(0, audio.size()));
   expectNoRunFiles(root);
 }
 
@@ -128,7 +161,7 @@ TEST(Lumoripper, ReconnectsAfterDropsAndShowsItInTheProgressLine) {
   EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](auto& l) { return l.rfind("reconnecting (1/3) ", 0) == 0; }));
   // Nothing lost: the files together are what was sent, in order.
   ASSERT_EQ(server.sent("d").size(), 8000u);
-  Files files = filesIn(dir + "/127.0.0.1");
+  Files files = audioIn(dir + "/127.0.0.1");
   EXPECT_EQ(files["A (partial).mp3"] + files["B (partial).mp3"], server.sent("d"));
   EXPECT_EQ(files.size(), 2u);
   expectNoRunFiles(root);
@@ -173,7 +206,7 @@ TEST(Lumoripper, SigtermOrSigintKeepsThePartialTrackAndCleansUp) {
     ripper.signal(sig);
     ASSERT_TRUE(waitFor([&] { return ripper.done.load(); }, 30));
     EXPECT_EQ(ripper.result.exitCode, 0) << ripper.result.err;
-    const Files files = filesIn(station);
+    const Files files = audioIn(station);
     const std::string sent = server.sent("live"), two = files.at("Two (partial).mp3");
     EXPECT_EQ(files.size(), 2u);
     EXPECT_EQ(files.at("One (partial).mp3"), sent.substr(0, 6000));
@@ -190,41 +223,87 @@ bool wholeFrames(const std::string& bytes, bool adts) {
   return at == bytes.size();
 }
 
-TEST(Lumoripper, EachFormatIsCutAcrossATitleChangeIntoFilesThatPlayOnTheirOwn) {
+// The tags ffprobe reads in a file, lower-cased keys: "title=Low\nartist=X\n".
+std::string probeTags(const std::string& file) {
+  auto r = testsupport::runProgram({"/usr/bin/ffprobe", "-v", "error", "-show_entries", "format_tags=title,artist:stream_tags=title,artist",
+                                    "-of", "default=nw=1:nk=0", file});
+  std::string tags;
+  for (std::size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1) {
+    std::string line = r.out.substr(at, end - at);
+    if (line.rfind("TAG:", 0) == 0) line.erase(0, 4);
+    std::transform(line.begin(), line.begin() + line.find('='), line.begin(), ::tolower);
+    if (tags.find(line + "\n") == std::string::npos) tags += line + "\n";
+  }
+  return tags;
+}
+
+TEST(Lumoripper, EachFormatIsCutAcrossATitleChangeIntoTaggedFilesThatPlayOnTheirOwn) {
   if (access("/usr/bin/ffmpeg", X_OK) != 0) GTEST_SKIP() << "ffmpeg is not installed (scripts/setup.sh installs it)";
-  // titleShift: where the new title comes, from the second tone's first byte.
-  const struct { const char *codec, *format, *contentType; std::string ext; int titleShift; } cases[] = {
-      {"libmp3lame", "mp3", "audio/mpeg", ".mp3", 700},
-      {"aac", "adts", "audio/mpeg", ".aac", 300},            // a wrong content type: the bytes decide
-      {"libvorbis", "ogg", "application/ogg", ".ogg", 700},  // the title after the new stream's start
-      {"libvorbis", "ogg", "audio/ogg", ".ogg", -700},       // and before it
-      {"libopus", "ogg", "audio/ogg", ".opus", 500},
+  // Each part an encoded tone (a logical stream of its own in Ogg); the title
+  // changes `shift` bytes after the last part starts, or at `fraction` of it.
+  struct Part { const char* codec; const char* tones; };  // tones: "440:3" or "440:18,880:2"
+  const struct { std::vector<Part> parts; const char *format, *contentType; int shift; double fraction;
+                 std::string lowExt, highExt; double lowSeconds, highSeconds; bool latin1; } cases[] = {
+      {{{"libmp3lame", "440:3"}, {"libmp3lame", "880:3"}}, "mp3", "audio/mpeg", 700, 0, ".mp3", ".mp3", 3, 3, false},
+      // A wrong content type: the bytes decide.
+      {{{"aac", "440:3"}, {"aac", "880:3"}}, "adts", "audio/mpeg", 300, 0, ".aac", ".aac", 3, 3, true},
+      {{{"libvorbis", "440:3"}, {"libvorbis", "880:3"}}, "ogg", "application/ogg", 700, 0, ".ogg", ".ogg", 3, 3, true},
+      {{{"libvorbis", "440:3"}, {"libvorbis", "880:3"}}, "ogg", "audio/ogg", -700, 0, ".ogg", ".ogg", 3, 3, false},
+      {{{"libopus", "440:3"}, {"libopus", "880:3"}}, "ogg", "audio/ogg", 500, 0, ".opus", ".opus", 3, 3, false},
+      // A chain: each file by its own format.
+      {{{"libopus", "440:3"}, {"libvorbis", "880:3"}}, "ogg", "audio/ogg", 0, 0, ".opus", ".ogg", 3, 3, false},
+      {{{"libvorbis", "440:3"}, {"libopus", "880:3"}}, "ogg", "audio/ogg", 0, 0, ".ogg", ".opus", 3, 3, false},
+      // A stream that starts again in mid-title: the cut stays at the title,
+      // and the next file starts with the new stream's headers (Vorbis on
+      // Vorbis: the only chain the decoder plays whole).
+      {{{"libvorbis", "440:2"}, {"libvorbis", "440:18,880:2"}}, "ogg", "audio/ogg", 0, 0.9, ".ogg", ".ogg", 20, 2, false},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.codec) + " " + std::to_string(c.titleShift));
+    SCOPED_TRACE(std::string(c.parts[0].codec) + " " + c.parts[1].codec + " " + std::to_string(c.shift));
     TempRoot root;
-    std::string audio;
-    for (const std::string hz : {"440", "880"}) {
-      auto made = testsupport::runProgram({"/usr/bin/ffmpeg", "-v", "error", "-f", "lavfi", "-i", "sine=frequency=" + hz +
-                                           ":duration=3", "-c:a", c.codec, "-map_metadata", "-1", "-write_xing", "0",
-                                           "-id3v2_version", "0", "-f", c.format, root.path() + "/" + hz});
+    std::string audio, last;
+    for (const Part& part : c.parts) {
+      std::string filter, tones = part.tones;
+      int n = 0;
+      for (std::size_t at = 0; at < tones.size(); ++n) {
+        std::size_t end = std::min(tones.find(',', at), tones.size()), colon = tones.find(':', at);
+        filter += "sine=frequency=" + tones.substr(at, colon - at) + ":duration=" + tones.substr(colon + 1, end - colon - 1) +
+                  "[t" + std::to_string(n) + "];";
+        at = end + 1;
+      }
+      for (int i = 0; i < n; ++i) filter += "[t" + std::to_string(i) + "]";
+      filter += "concat=n=" + std::to_string(n) + ":v=0:a=1";
+      auto made = testsupport::runProgram({"/usr/bin/ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", filter, "-c:a", part.codec,
+                                           "-map_metadata", "-1", "-write_xing", "0", "-id3v2_version", "0", "-f", c.format,
+                                           root.path() + "/part"});
       ASSERT_EQ(made.exitCode, 0) << made.err;
-      audio += root.read("/" + hz);
+      audio += last = root.read("/part");
     }
-    const std::size_t cut = root.read("/440").size() + c.titleShift;
+    const std::size_t lastStart = audio.size() - last.size();
+    const std::size_t cut = lastStart + c.shift + static_cast<std::size_t>(c.fraction * last.size());
     testsupport::writeFile(root.path() + "/both", audio);
+    const std::string artist = c.latin1 ? "Caf\u00e9" : "\u03a9mega";
     RadioServer server(root.path() + "/server");
     server.plan("s", std::string(R"({"metaint": 1000, "content_type": ")") + c.contentType + R"(", "audio_file": ")" +
-                         root.path() + R"(/both", "segments": [["Low", )" + std::to_string(cut) +
-                         R"(], ["High", )" + std::to_string(audio.size() - cut) + "]]}");
+                         root.path() + R"(/both", "title_charset": ")" + (c.latin1 ? "latin-1" : "utf-8") +
+                         R"(", "headers": {"icy-name": "Tone FM"}, "segments": [[")" + artist + R"( - Low", )" +
+                         std::to_string(cut) + R"(], [")" + artist + R"( - High", )" + std::to_string(audio.size() - cut) + "]]}");
     auto run = runRipper(root, args(server.url("s"), root.path() + "/music"));
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    const Files files = filesIn(root.path() + "/music/127.0.0.1");
-    ASSERT_EQ(files.size(), 2u);
-    EXPECT_EQ(files.at("Low (partial)" + c.ext) + files.at("High (partial)" + c.ext), audio);  // every byte, in order
-    for (const auto& [name, hz] : {std::pair{"Low (partial)" + c.ext, 440.0}, std::pair{"High (partial)" + c.ext, 880.0}}) {
-      EXPECT_NEAR(testsupport::hear(root.path() + "/music/127.0.0.1/" + name).hz, hz, hz * 0.03) << name;
-      EXPECT_TRUE(c.ext == ".ogg" || c.ext == ".opus" || wholeFrames(files.at(name), c.ext == ".aac")) << name;
+    const std::string dir = root.path() + "/music/Tone FM/", low = artist + " - Low (partial)" + c.lowExt,
+                      high = artist + " - High (partial)" + c.highExt;
+    const Files files = filesIn(dir);
+    ASSERT_EQ(files.size(), 2u) << files.begin()->first;
+    const bool framed = c.lowExt == ".mp3" || c.lowExt == ".aac";
+    if (framed) {  // every byte, in order, after the tag
+      EXPECT_EQ(untag(files.at(low)).audio + untag(files.at(high)).audio, audio);
+    }
+    for (const auto& [name, hz, seconds, title] : {std::tuple{low, 440.0, c.lowSeconds, "Low"}, std::tuple{high, 880.0, c.highSeconds, "High"}}) {
+      const testsupport::Heard heard = testsupport::hear(dir + name);
+      EXPECT_NEAR(heard.hz, hz, hz * 0.03) << name;
+      EXPECT_NEAR(heard.seconds, seconds, 0.7) << name;
+      EXPECT_EQ(probeTags(dir + name), std::string("title=") + title + "\nartist=" + artist + "\n") << name;
+      EXPECT_TRUE(!framed || wholeFrames(untag(files.at(name)).audio, c.lowExt == ".aac")) << name;
     }
   }
 }

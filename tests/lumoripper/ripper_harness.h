@@ -4,9 +4,11 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <thread>
 
 #include "tests/support/host_run.h"
@@ -24,6 +26,38 @@ inline Files filesIn(const std::string& dir) {
   std::error_code ec;
   for (const auto& e : std::filesystem::directory_iterator(dir, ec))
     if (e.is_regular_file()) files[e.path().filename().string()] = testsupport::readFile(e.path().string());
+  return files;
+}
+
+// A recording read back: the ID3v2.4 tag's text frames (id -> UTF-8 text)
+// and the audio after the tag.
+struct Tagged {
+  std::map<std::string, std::string> frames;
+  std::string audio;
+};
+inline Tagged untag(const std::string& file) {
+  Tagged t{{}, file};
+  if (file.size() < 10 || file.compare(0, 4, std::string("ID3\x04", 4)) != 0) return t;
+  auto syncsafe = [&](std::size_t at) {
+    std::size_t n = 0;
+    for (std::size_t i = at; i < at + 4 && i < file.size(); ++i) n = (n << 7) | (static_cast<unsigned char>(file[i]) & 0x7F);
+    return n;
+  };
+  const std::size_t end = 10 + syncsafe(6);
+  for (std::size_t at = 10; at + 11 <= end && end <= file.size();) {
+    const std::size_t size = syncsafe(at + 4);
+    if (size == 0 || file[at + 10] != 3 || at + 10 + size > end) break;  // UTF-8 text frames only
+    t.frames[file.substr(at, 4)] = file.substr(at + 11, size - 1);
+    at += 10 + size;
+  }
+  t.audio = file.substr(std::min(end, file.size()));
+  return t;
+}
+
+// filesIn with each file's tag taken off: name -> audio.
+inline Files audioIn(const std::string& dir) {
+  Files files = filesIn(dir);
+  for (auto& [name, content] : files) content = untag(content).audio;
   return files;
 }
 

@@ -28,6 +28,9 @@ Station flags:
 import zlib
 from urllib.parse import quote
 
+import page_writer as pw
+from page_writer import entity
+
 
 class CatalogueError(Exception):
     pass
@@ -60,11 +63,6 @@ class Station:
 
     def stream_path(self):
         return "/stream/" + quote(self.id, safe="")
-
-
-def entity(text):
-    return (text.replace("&", "&amp;").replace("<", "&lt;")
-            .replace(">", "&gt;").replace('"', "&quot;"))
 
 
 def genre_key(name):
@@ -152,39 +150,17 @@ def _kbps(text, where):
     return value
 
 
-PAGE_HEAD = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
-             '<stationlist>\n'
-             '<tunein base="/sbin/tunein-station.pls"></tunein>\n')
-PAGE_TAIL = '</stationlist>\n'
-
-
-def station_line(st, name=None, extra=""):
-    """One station element on one line; `extra` goes in front of the name."""
-    return ('<station %sname="%s" mt="audio/mpeg" id="%s" br="%d" genre="%s" ct="%s" lc="%s">'
-            '</station>' % (extra, entity(st.name if name is None else name), entity(st.id),
-                            st.kbps, entity(st.flag("genre", st.genre)), entity(st.title(0)),
-                            st.listeners()))
+def page_attributes(st, name=None):
+    """A station's attributes on its page line, written with entities."""
+    return [("name", entity(st.name if name is None else name)), ("mt", "audio/mpeg"), ("id", entity(st.id)),
+            ("br", st.kbps), ("genre", entity(st.flag("genre", st.genre))), ("ct", entity(st.title(0))),
+            ("lc", st.listeners())]
 
 
 def station_page(stations):
     """The directory's page for a genre: one station per line."""
-    body = [PAGE_HEAD]
-    body.extend(station_line(st) + "\n" for st in stations)
-    body.append(PAGE_TAIL)
-    return "".join(body).encode("utf-8")
+    return pw.station_page(pw.station_element(page_attributes(st)) + "\n" for st in stations)
 
 
 def genre_list_page(catalogue):
-    lines = ['<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<genrelist>\n']
-    lines.extend('<genre name="%s"></genre>\n' % entity(g) for g in catalogue.genres)
-    lines.append("</genrelist>\n")
-    return "".join(lines).encode("utf-8")
-
-
-def playlist(entries):
-    """A .pls playlist with CRLF line ends; entries are (url, title) pairs."""
-    out = ["[playlist]", "numberofentries=%d" % len(entries)]
-    for n, (url, title) in enumerate(entries, 1):
-        out += ["File%d=%s" % (n, url), "Title%d=%s" % (n, title), "Length%d=-1" % n]
-    out.append("Version=2")
-    return ("\r\n".join(out) + "\r\n").encode("utf-8")
+    return pw.genre_file([entity(g) for g in catalogue.genres], standalone=True)

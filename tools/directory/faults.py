@@ -4,6 +4,7 @@ import random
 import zlib
 
 import catalogue as cat
+import page_writer as pw
 
 PAGE_MODES = ("normal", "truncated", "binary", "longlines")
 
@@ -46,16 +47,15 @@ def long_lines(stations, size):
     (padding after the attributes, padding before the name, a name that long),
     and last every station again on one single line."""
     pad = "x" * size
-    lines = [cat.PAGE_HEAD]
+    lines = []
     for n, st in enumerate(stations):
         shape = n % 3
         if shape == 0:
-            line = cat.station_line(st)[:-len("></station>")] + ' pad="%s"></station>' % pad
+            attributes = cat.page_attributes(st) + [("pad", pad)]
         elif shape == 1:
-            line = cat.station_line(st, extra='pad="%s" ' % pad)
+            attributes = [("pad", pad)] + cat.page_attributes(st)
         else:
-            line = cat.station_line(st, name=st.name + " " + pad)
-        lines.append(line + "\n")
-    lines.append("".join(cat.station_line(st) for st in stations) + "\n")
-    lines.append(cat.PAGE_TAIL)
-    return "".join(lines).encode("utf-8")
+            attributes = cat.page_attributes(st, name=st.name + " " + pad)
+        lines.append(pw.station_element(attributes) + "\n")
+    lines.append("".join(pw.station_element(cat.page_attributes(st)) for st in stations) + "\n")
+    return pw.station_page(lines)

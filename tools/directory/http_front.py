@@ -3,17 +3,30 @@ request log and the answer helpers both sources use.
 
 A source supplies a handler class derived from Handler (its `_route`
 answers a request) and, when it needs state of its own, a server class
-derived from DirectoryServer."""
+derived from DirectoryServer.
 
+One thread serves each connection, so a stream can last for hours beside
+quick pages. The connections are tracked: one whose request has not all
+come within REQUEST_SECONDS is dropped, and near the descriptor limit the
+oldest unfinished ones make room, so slow or idle clients cannot lock out
+the quick ones."""
+
+import collections
+import errno
 import os
 import re
+import resource
 import signal
 import socket
 import struct
 import sys
 import threading
+import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import unquote_to_bytes
+
+REQUEST_SECONDS = 5.0     # the longest a client may take to send its whole request
+SPARE_DESCRIPTORS = 64    # kept free for the database, the log and upstream sockets
 
 PAGE_PATH = "/sbin/newxml.phtml"
 PLAYLIST_PATH = "/sbin/tunein-station.pls"
@@ -32,28 +45,126 @@ def parse_query(query):
     return params
 
 
+_NAMED_ESCAPES = {"\\": "\\\\", "\n": "\\n", "\t": "\\t", "\r": "\\r"}
+
+
 def log_escape(data):
-    return data.replace(b"\\", b"\\\\").replace(b"\n", b"\\n").replace(b"\t", b"\\t")
+    """Bytes or text as one field of a log line in valid UTF-8: backslash,
+    newline, TAB and CR as \\\\, \\n, \\t, \\r; other control characters,
+    bytes that are no UTF-8 and lone surrogates as \\xHH of their bytes."""
+    if isinstance(data, str):
+        data = data.encode("utf-8", "surrogatepass")
+    out = []
+    for ch in data.decode("utf-8", "surrogateescape"):
+        code = ord(ch)
+        if ch in _NAMED_ESCAPES:
+            out.append(_NAMED_ESCAPES[ch])
+        elif 0xDC80 <= code <= 0xDCFF:          # a byte that was no UTF-8
+            out.append("\\x%02x" % (code - 0xDC00))
+        elif code < 0x20 or 0x7F <= code <= 0x9F or code in (0x2028, 0x2029):
+            out.append("".join("\\x%02x" % b for b in ch.encode("utf-8")))
+        else:
+            out.append(ch)
+    return "".join(out).encode("utf-8")
 
 
 class RequestLog:
     """One line per request: raw path and query, TAB, the decoded genre
     (station page) or id (playlist), and, when the answer has one, TAB and
-    the reason for it; written and flushed at once."""
+    the reason for it; each line one write to a file opened for appending,
+    so programs sharing the log do not mix their lines. A log that cannot
+    be written (a full disk) costs no answer: the first failure is told on
+    standard error."""
 
     def __init__(self, path):
-        self._file = open(path, "ab") if path else None
-        self._lock = threading.Lock()
+        self._fd = os.open(path, os.O_WRONLY | os.O_APPEND | os.O_CREAT | os.O_CLOEXEC, 0o644) if path else None
+        self._failed = False
 
     def write(self, raw_path, value, reason=None):
-        if not self._file:
+        if self._fd is None:
             return
         line = log_escape(raw_path.encode("latin-1", "replace")) + b"\t" + log_escape(value)
         if reason is not None:
-            line += b"\t" + log_escape(reason.encode("utf-8", "replace"))
+            line += b"\t" + log_escape(reason)
+        try:
+            os.write(self._fd, line + b"\n")
+            self._failed = False
+        except OSError as e:
+            if not self._failed:
+                self._failed = True
+                sys.stderr.write("oruvel-directory: request log not written: %s\n" % e)
+
+
+class ConnectionTracker:
+    """The server's open connections in the order they came, each marked
+    once its request has all come. Unfinished ones are dropped at their
+    deadline; near the descriptor limit the oldest unfinished make room."""
+
+    def __init__(self, request_seconds=REQUEST_SECONDS):
+        self.request_seconds = request_seconds
+        self.room = max(16, resource.getrlimit(resource.RLIMIT_NOFILE)[0] - SPARE_DESCRIPTORS)
+        self._open = 0
+        self._unfinished = collections.OrderedDict()   # socket -> when it came
+        self._lock = threading.Lock()
+        self._changed = threading.Condition(self._lock)
+        self._stopped = False
+        self._reaper = threading.Thread(target=self._reap, daemon=True)
+        self._reaper.start()
+
+    def came(self, sock):
+        """A new connection; the oldest unfinished go while there is no room."""
         with self._lock:
-            self._file.write(line + b"\n")
-            self._file.flush()
+            self._open += 1
+            self._unfinished[sock] = time.monotonic()
+            while self._open > self.room and next(iter(self._unfinished)) is not sock:
+                self._drop_oldest()
+            self._changed.notify()
+
+    def finished_request(self, sock):
+        with self._lock:
+            self._unfinished.pop(sock, None)
+
+    def went(self, sock):
+        with self._lock:
+            self._open -= 1
+            self._unfinished.pop(sock, None)
+
+    def make_room(self):
+        """Descriptors ran out: the oldest unfinished connection goes."""
+        with self._lock:
+            return self._drop_oldest()
+
+    def stop(self):
+        with self._lock:
+            self._stopped = True
+            self._changed.notify()
+
+    def _drop_oldest(self):
+        if not self._unfinished:
+            return False
+        sock, _ = self._unfinished.popitem(last=False)
+        _shut(sock)   # its thread reads the end, answers nothing and closes it
+        return True
+
+    def _reap(self):
+        with self._lock:
+            while not self._stopped:
+                now = time.monotonic()
+                while self._unfinished:
+                    sock, came = next(iter(self._unfinished.items()))
+                    if now - came < self.request_seconds:
+                        break
+                    self._drop_oldest()
+                wait = (next(iter(self._unfinished.values())) + self.request_seconds - now
+                        if self._unfinished else None)
+                self._changed.wait(wait)
+
+
+def _shut(sock):
+    try:
+        sock.shutdown(socket.SHUT_RDWR)
+    except OSError:
+        pass   # already gone
 
 
 class DirectoryServer(ThreadingHTTPServer):
@@ -67,6 +178,28 @@ class DirectoryServer(ThreadingHTTPServer):
         self.stopping = threading.Event()
         self.request_log = RequestLog(options.request_log)
         self.address = "%s:%d" % (options.bind, self.server_address[1])
+        self.connections = ConnectionTracker()
+
+    def get_request(self):
+        try:
+            return super().get_request()
+        except OSError as e:
+            if e.errno in (errno.EMFILE, errno.ENFILE) and not self.connections.make_room():
+                self.stopping.wait(0.05)   # nothing to drop: the connection waits in the backlog
+            raise
+
+    def process_request(self, request, client_address):
+        self.connections.came(request)
+        super().process_request(request, client_address)
+
+    def shutdown_request(self, request):
+        self.connections.went(request)
+        super().shutdown_request(request)
+
+    def server_close(self):
+        super().server_close()
+        if hasattr(self, "connections"):   # absent when the bind failed
+            self.connections.stop()
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -77,6 +210,11 @@ class Handler(BaseHTTPRequestHandler):
     def log_message(self, fmt, *args):
         if self.server.options.verbose:
             sys.stderr.write("%s %s\n" % (self.address_string(), fmt % args))
+
+    def parse_request(self):
+        complete = super().parse_request()   # the request line was read, now the headers are
+        self.server.connections.finished_request(self.connection)
+        return complete
 
     def do_GET(self):
         try:

@@ -9,6 +9,7 @@ from urllib.parse import quote, unquote_to_bytes
 
 import catalogue as cat
 import faults
+import page_writer as pw
 from http_front import PAGE_PATH, PLAYLIST_PATH, DirectoryServer, Handler
 import audio_formats
 import plan_stream
@@ -127,9 +128,9 @@ class OfflineHandler(Handler):
         else:
             entries = [(url + suffix, station.name), (url + "?mirror=2" + suffix, station.name)]
         if opts.trickle is not None:
-            self._trickle(cat.playlist(entries), "audio/x-scpls")
+            self._trickle(pw.playlist(entries), "audio/x-scpls")
             return
-        self._answer(200, cat.playlist(entries), "audio/x-scpls")
+        self._answer(200, pw.playlist(entries), "audio/x-scpls")
 
     def _trickle(self, body, content_type):
         """--trickle: the body again and again without end, no length announced,

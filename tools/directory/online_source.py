@@ -5,6 +5,7 @@ state database and served from there while fresh, and stale ones while the
 API cannot be reached; when nothing can be had, an empty page or playlist
 at once, with the reason in the request log."""
 
+import contextlib
 import threading
 import time
 
@@ -31,7 +32,7 @@ class RadioBrowserSource:
         self.retry_after = retry_after
         self._failed_at = None       # when the API last failed us, and why
         self._failure = ""
-        self._genre_locks = {}
+        self._genre_locks = {}       # key -> [lock, requests using it]
         self._locks_lock = threading.Lock()
 
     # --- the API's state ---------------------------------------------------
@@ -55,19 +56,37 @@ class RadioBrowserSource:
 
     # --- genre pages -------------------------------------------------------
 
-    def _lock_for(self, key):
+    @contextlib.contextmanager
+    def _genre_lock(self, key):
+        """One question at a time per genre; the lock goes when no request
+        uses it, so hostile genres leave nothing behind."""
         with self._locks_lock:
-            return self._genre_locks.setdefault(key, threading.Lock())
+            entry = self._genre_locks.setdefault(key, [threading.Lock(), 0])
+            entry[1] += 1
+        try:
+            with entry[0]:
+                yield
+        finally:
+            with self._locks_lock:
+                entry[1] -= 1
+                if not entry[1]:
+                    del self._genre_locks[key]
+
+    def genre_locks(self):
+        with self._locks_lock:
+            return len(self._genre_locks)
 
     def genre_page(self, genre):
         """(page bytes, reason)."""
         tag = genre.strip()
         if not tag:
             return pw.station_page([]), "empty genre"
+        if len(tag.encode("utf-8", "surrogateescape")) > pw.GENRE_BYTES:
+            return pw.station_page([]), "empty: the genre is longer than %d bytes, not asked" % pw.GENRE_BYTES
         key = "%s|%s|%d|%s" % (tag.lower(), ",".join(self.codecs), self.limit,
                                "http" if self.http_only else "any")
-        # One question at a time per genre: whoever waits gets the answer kept.
-        with self._lock_for(key):
+        # Whoever waits for the same genre gets the answer kept.
+        with self._genre_lock(key):
             kept = self.state.page(key)
             if kept and time.time() - kept[2] < self.cache_seconds:
                 return kept[0], "cached: %d stations" % kept[1]
@@ -77,9 +96,10 @@ class RadioBrowserSource:
                     return kept[0], "stale: %d stations from %.0f s ago; %s" % (
                         kept[1], time.time() - kept[2], why_not)
                 return pw.station_page([]), "empty: " + why_not
-            body = self._page(stations)
-            self.state.store_page(key, body, len(stations))
-            return body, "fresh: %d stations from %s" % (len(stations), self.api.last_server)
+            body, note = self._page(stations)
+            if stations:   # an empty answer is asked again next time, and not kept
+                note = self.state.store_page(key, body, len(stations)) or note
+            return body, _noted("fresh: %d stations from %s" % (len(stations), self.api.last_server), note)
 
     def _stations_tagged(self, tag, deadline):
         """The catalogue's stations for the tag that the page may list, most
@@ -97,19 +117,19 @@ class RadioBrowserSource:
         chosen, seen, offset = [], set(), 0
         for round_ in range(SEARCH_ROUNDS):
             try:
-                answer = self.api.search(dict(params, limit=batch, offset=offset), deadline)
+                found, read = self.api.search(dict(params, limit=batch, offset=offset), deadline,
+                                              keep=lambda item: self._usable(item, tag))
             except UpstreamError:
                 if round_ == 0:
                     raise
                 break   # what the first pages gave will do
-            for item in answer:
-                station = self._usable(item, tag)
-                if station and station["uuid"] not in seen:
+            for station in found:
+                if station["uuid"] not in seen:
                     seen.add(station["uuid"])
                     chosen.append(station)
-            if len(chosen) >= self.limit or len(answer) < batch:
+            if len(chosen) >= self.limit or read < batch:
                 break
-            offset += len(answer)
+            offset += read
         chosen.sort(key=lambda s: -s["plays"])   # stable: the catalogue's order among equals
         return chosen[:self.limit]
 
@@ -131,17 +151,18 @@ class RadioBrowserSource:
             return None
         url = (pw.stream_address(item.get("url_resolved"), self.http_only)
                or pw.stream_address(item.get("url"), self.http_only))
-        name = pw.clean_text(item.get("name"))
+        name = pw.cut_utf8(pw.clean_text(item.get("name")), pw.PIECE_BYTES)
         if not url or not name:
             return None
-        return {"uuid": uuid, "name": name, "url": url, "codec": codec, "tags": tags,
+        return {"uuid": uuid, "name": name, "url": url, "codec": codec, "tags": tags[:pw.PIECE_BYTES],
                 "bitrate": pw.number(item.get("bitrate")), "plays": pw.number(item.get("clickcount"))}
 
     def _page(self, stations):
-        ids = self.state.ids_for([(s["uuid"], s["name"], s["url"]) for s in stations])
+        """(page, why its ids were not stored or None)."""
+        ids, note = self.state.ids_for([(s["uuid"], s["name"], s["url"]) for s in stations])
         return pw.station_page(
             pw.station_line(s["name"], pw.MIME_TYPES[s["codec"]], sid, s["bitrate"], s["tags"], s["plays"])
-            for s, sid in zip(stations, ids))
+            for s, sid in zip(stations, ids)), note
 
     # --- tune-in -----------------------------------------------------------
 
@@ -154,8 +175,7 @@ class RadioBrowserSource:
         answer, why = self._ask(lambda deadline: self.api.click(uuid, deadline))
         url = pw.stream_address(answer.get("url"), self.http_only) if answer else None
         if url:
-            self.state.remember_address(sid, url)
-            return pw.tune_in_playlist(url, name), "clicked"
+            return pw.tune_in_playlist(url, name), _noted("clicked", self.state.remember_address(sid, url))
         why = why or "the click answer has no usable address"
         last_url = pw.stream_address(last_url, self.http_only)
         if last_url:
@@ -176,10 +196,19 @@ class RadioBrowserSource:
         return names[:count]
 
 
+def _noted(reason, note):
+    return reason + "; " + note if note else reason
+
+
 class OnlineDirectory(DirectoryServer):
     def __init__(self, options, source):
         super().__init__(options, OnlineHandler)
         self.source = source
+
+    def server_close(self):
+        super().server_close()
+        if hasattr(self, "source"):   # absent when the bind failed
+            self.source.state.close()   # waits for a write under way, stores what memory still holds
 
 
 class OnlineHandler(Handler):

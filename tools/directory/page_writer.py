@@ -1,7 +1,8 @@
-"""Station pages, tune-in playlists and genre files for catalogue text we
-do not control, written so the plug-in reads back exactly what is meant.
+"""The one writer of the directory format: station pages, tune-in
+playlists and genre lists, for both sources.
 
-The plug-in reads a page in pieces of at most 511 bytes (a piece ends after
+Catalogue text we do not control (Radio Browser) is written so the plug-in
+reads back exactly what is meant. The plug-in reads a page in pieces of at most 511 bytes (a piece ends after
 a newline), takes the first occurrence of a key anywhere in a piece, cuts a
 value at the next double quote and decodes no entity. So a value is
 written as the user should read it: `&` stays `&`, a double quote becomes
@@ -9,13 +10,19 @@ a single quote, line breaks and other control characters become blanks,
 no value holds a key the reader looks for, and each station's line, its
 newline included, fits one piece. Genre files are read the same way in
 pieces of 255 bytes into names of at most 63 bytes.
+
+The offline catalogue's own text is written with XML entities instead, as
+directories of old did, so the plug-in's reading of them can be tried.
 """
 
 import re
 from urllib.parse import quote, urlsplit
 
-from catalogue import PAGE_HEAD, PAGE_TAIL, playlist
 
+PAGE_HEAD = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
+             '<stationlist>\n'
+             '<tunein base="/sbin/tunein-station.pls"></tunein>\n')
+PAGE_TAIL = '</stationlist>\n'
 PIECE_BYTES = 511
 GENRE_BYTES = 127          # the station's genre field
 GENRE_NAME_BYTES = 63      # a genre file's name field
@@ -31,6 +38,12 @@ PLAYLIST_PATHS = (".pls", ".m3u", ".m3u8", ".asx", ".xspf")
 _BLANKS = re.compile(r"[\s\x00-\x1f\x7f-\x9f\u2028\u2029]+")
 _KEYS = re.compile(r"(name|id|br|genre)=")
 _SURROGATES = re.compile("[\ud800-\udfff]")
+
+
+def entity(text):
+    """Text in XML's way: the offline catalogue's pages."""
+    return (text.replace("&", "&amp;").replace("<", "&lt;")
+            .replace(">", "&gt;").replace('"', "&quot;"))
 
 
 def clean_text(value):
@@ -70,10 +83,11 @@ def stream_address(value, http_only=False):
     """A stream address the plug-in can keep and hand on, or None.
 
     Only http and https (only http with http_only), not a playlist or HLS,
-    bytes outside printable ASCII percent-encoded, and "http" only at the
-    start, because the plug-in keeps what follows the last "http" of the
-    playlist's File line: later ones are written in an equivalent form
-    (upper case in the host, %68 in the path)."""
+    a host name in its IDNA form, other bytes outside printable ASCII
+    percent-encoded, and "http" only at the start, because the plug-in keeps
+    what follows the last "http" of the playlist's File line: later ones
+    are written in an equivalent form (upper case in the host name, %68 in
+    the user name and the path)."""
     if not isinstance(value, str):
         return None
     text = value.strip()
@@ -81,34 +95,74 @@ def stream_address(value, http_only=False):
     scheme = scheme.lower()
     if not sep or scheme not in (("http",) if http_only else ("http", "https")):
         return None
-    rest = quote(rest, safe="/?#[]@!$&'()*+,;=%:~")
-    host = re.match(r"[^/?#]*", rest).group()
-    if not host or host.startswith((":", "@")):
+    authority = re.match(r"[^/?#]*", rest).group()
+    if authority.startswith((":", "@")):
         return None
-    url = "%s://%s%s" % (scheme, host.replace("http", "HTTP"),
-                         rest[len(host):].replace("http", "%68ttp"))
-    path = urlsplit(url).path.lower()
-    if path.endswith(PLAYLIST_PATHS) or len(url.encode()) > MAX_URL_BYTES:
+    user, at, host_port = authority.rpartition("@")
+    host, port = _host_and_port(host_port)
+    if not host:
+        return None
+    user = quote(user, safe="!$&'()*+,;=%:~").replace("http", "%68ttp") + at
+    path = quote(rest[len(authority):], safe="/?#[]@!$&'()*+,;=%:~").replace("http", "%68ttp")
+    url = "%s://%s%s%s%s" % (scheme, user, host.replace("http", "HTTP"), port, path)
+    if urlsplit(url).path.lower().endswith(PLAYLIST_PATHS) or len(url.encode()) > MAX_URL_BYTES:
         return None
     return url
 
 
+def _host_and_port(host_port):
+    """(host as players resolve it, ":port" or ""); ("", "") when unusable."""
+    if host_port.startswith("["):   # an IPv6 literal
+        host, bracket, port = host_port.partition("]")
+        host += bracket
+    else:
+        host, _, port = host_port.partition(":")
+        port = ":" + port if _ else ""
+    if port and not re.fullmatch(r":[0-9]{1,5}", port):
+        return "", ""
+    if host.startswith("[") and not re.fullmatch(r"\[[0-9A-Fa-f:.]+\]", host):
+        return "", ""
+    try:
+        host = host.encode("idna").decode("ascii")
+    except UnicodeError:
+        return "", ""
+    if not re.fullmatch(r"[A-Za-z0-9._~!$&'()*+,;=\[\]:-]+", host):
+        return "", ""
+    return host, port
+
+
+def station_element(attributes):
+    """One station element, without its newline: `attributes` are (key,
+    value) pairs in order, each value already written the source's way."""
+    return "<station %s></station>" % " ".join('%s="%s"' % a for a in attributes)
+
+
 def station_line(name, mime, sid, bitrate, genre, plays):
-    """One station on one line, within one piece of the reader, newline
-    included; the name is shortened when the line would not fit."""
+    """One catalogue station on one line, within one piece of the reader,
+    newline included; the name is shortened when the line would not fit."""
     genre = cut_utf8(clean_text(genre), GENRE_BYTES)
     name = clean_text(name)
 
     def line(n):
-        return '<station name="%s" mt="%s" id="%s" br="%d" genre="%s" lc="%d"></station>\n' % (
-            n, mime, sid, number(bitrate), genre, number(plays))
+        return station_element([("name", n), ("mt", mime), ("id", sid), ("br", number(bitrate)),
+                                ("genre", genre), ("lc", number(plays))]) + "\n"
 
     room = PIECE_BYTES - len(line("").encode("utf-8"))
     return line(cut_utf8(name, room))
 
 
 def station_page(lines):
+    """The page around station lines (each with its newline)."""
     return (PAGE_HEAD + "".join(lines) + PAGE_TAIL).encode("utf-8")
+
+
+def playlist(entries):
+    """A .pls playlist with CRLF line ends; entries are (url, title) pairs."""
+    out = ["[playlist]", "numberofentries=%d" % len(entries)]
+    for n, (url, title) in enumerate(entries, 1):
+        out += ["File%d=%s" % (n, url), "Title%d=%s" % (n, title), "Length%d=-1" % n]
+    out.append("Version=2")
+    return ("\r\n".join(out) + "\r\n").encode("utf-8")
 
 
 def tune_in_playlist(url, name):
@@ -128,8 +182,9 @@ def genre_name(tag):
     return name
 
 
-def genre_file(names):
-    lines = ['<?xml version="1.0" encoding="UTF-8"?>\n<genrelist>\n']
+def genre_file(names, standalone=False):
+    """A genre list of names already written the source's way."""
+    lines = ['<?xml version="1.0" encoding="UTF-8"%s?>\n<genrelist>\n' % (' standalone="yes"' if standalone else "")]
     lines += ['<genre name="%s"></genre>\n' % n for n in names]
     lines.append("</genrelist>\n")
     return "".join(lines).encode("utf-8")

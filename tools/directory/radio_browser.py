@@ -1,19 +1,24 @@
 """A client of the Radio Browser API: its servers (given, or found the way
 the API asks: DNS, reverse names, shuffled), requests bounded in time
-across failover to the next server, and answers read as untrusted JSON."""
+across failover to the next server, and answers read as untrusted JSON,
+lists item by item, so that no answer can take more memory or time than
+the caller allows."""
 
-import functools
 import http.client
+import ipaddress
 import json
 import random
 import socket
+import ssl
 import threading
 import time
 from urllib.parse import quote, urlencode, urlsplit
 
 USER_AGENT = "Oruvel/0.2"
 DISCOVERY_NAME = "all.api.radio-browser.info"
-MAX_ANSWER_BYTES = 32 * 1024 * 1024
+MAX_ITEM_BYTES = 128 * 1024      # one record of a list (a station is about 2 KB)
+MAX_OBJECT_BYTES = 256 * 1024    # an answer that is one object (a click)
+READ_BYTES = 65536
 
 
 class UpstreamError(Exception):
@@ -66,10 +71,10 @@ class RadioBrowser:
         self._lock = threading.Lock()
         self.last_server = None
 
-    def get_json(self, path, params=None, deadline=None, expect=list):
-        """The parsed answer to GET path?params, a list or an object as
-        `expect` says, from the first server that gives one; UpstreamError
-        with every server's failure when none does."""
+    def _each_server(self, path, params, deadline, read):
+        """read(body) on the answer to GET path?params from the first server
+        that gives one; UpstreamError with every server's failure when none
+        does."""
         deadline = deadline or Deadline(self.budget)
         target = path + ("?" + urlencode(params) if params else "")
         failures = []
@@ -78,11 +83,8 @@ class RadioBrowser:
             if left <= 0.05:
                 failures.append("%s: no time left" % server)
                 break
-            seconds = min(left, self.budget / 2)
             try:
-                answer = _bounded(functools.partial(_fetch_json, server, target, seconds), seconds)
-                if not isinstance(answer, expect):
-                    raise UpstreamError("the answer is no " + ("list" if expect is list else "object"))
+                answer = _fetch(server, target, min(left, self.budget / 2), read)
             except Refused as e:
                 raise Refused("%s: %s" % (server, e)) from None
             except UpstreamError as e:
@@ -95,6 +97,16 @@ class RadioBrowser:
             with self._lock:
                 self._servers = None   # all failed: ask DNS again next time
         raise UpstreamError("; ".join(failures) or "no server to ask")
+
+    def get_object(self, path, params=None, deadline=None):
+        """The answer, a JSON object of at most MAX_OBJECT_BYTES."""
+        return self._each_server(path, params, deadline, _read_object)
+
+    def get_items(self, path, params=None, deadline=None, keep=lambda item: item, count=None):
+        """(kept, read): keep(item) of each object of the JSON list answered,
+        those that are not None, read item by item and no further than
+        `count` items; `read` is how many were read."""
+        return self._each_server(path, params, deadline, lambda body: _read_items(body, keep, count))
 
     def _server_list(self, deadline):
         with self._lock:
@@ -114,25 +126,23 @@ class RadioBrowser:
 
     # --- the endpoints Oruvel uses ------------------------------------------
 
-    def search(self, params, deadline=None):
-        return _list_of_objects(self.get_json("/json/stations/search", params, deadline))
+    def search(self, params, deadline=None, keep=lambda item: item):
+        """(kept, read) of the stations found, at most params["limit"] read."""
+        return self.get_items("/json/stations/search", params, deadline, keep, params.get("limit"))
 
     def click(self, uuid, deadline=None):
         """Counts a play and answers the station's current stream address."""
-        return self.get_json("/json/url/" + quote(uuid, safe=""), None, deadline, expect=dict)
+        return self.get_object("/json/url/" + quote(uuid, safe=""), None, deadline)
 
     def top_tags(self, count, deadline=None):
         params = {"order": "stationcount", "reverse": "true", "hidebroken": "true", "limit": count}
-        return _list_of_objects(self.get_json("/json/tags", params, deadline))
-
-
-def _list_of_objects(answer):
-    return [item for item in answer if isinstance(item, dict)]
+        return self.get_items("/json/tags", params, deadline, count=count)[0]
 
 
 def _bounded(work, seconds):
     """work() in a thread of its own, given up after `seconds`: name
-    lookups and TLS handshakes know no time-out of their own."""
+    lookups know no time-out of their own (the thread ends with the
+    resolver's own time-out; it holds no socket of ours)."""
     result = {}
 
     def run():
@@ -140,7 +150,7 @@ def _bounded(work, seconds):
             result["value"] = work()
         except UpstreamError as e:
             result["error"] = e
-        except Exception as e:   # whatever the network or the answer throws
+        except Exception as e:   # whatever the resolver throws
             result["error"] = UpstreamError("%s: %s" % (type(e).__name__, e))
 
     thread = threading.Thread(target=run, daemon=True)
@@ -153,40 +163,177 @@ def _bounded(work, seconds):
     return result["value"]
 
 
-def _fetch_json(server, target, seconds):
+def _address(host, port, seconds):
+    """The first address of host (a name is looked up within `seconds`)."""
+    try:
+        ipaddress.ip_address(host)
+        return host, port
+    except ValueError:
+        pass
+    infos = _bounded(lambda: socket.getaddrinfo(host, port, type=socket.SOCK_STREAM), seconds)
+    if not infos:
+        raise UpstreamError("%s has no address" % host)
+    return infos[0][4][:2]
+
+
+class _Body:
+    """An answer's body, read within the request's deadline."""
+
+    def __init__(self, response, sock, end):
+        self._response, self._sock, self._end = response, sock, end
+
+    def read(self):
+        left = self._end - time.monotonic()
+        if left <= 0:
+            raise TimeoutError()
+        self._sock.settimeout(left)
+        return self._response.read1(READ_BYTES)
+
+
+def _fetch(server, target, seconds, read):
+    """read(body) on the answer of one server, all within `seconds`: at the
+    deadline a watchdog shuts the socket, whatever it is waiting for
+    (the connection, a handshake, trickled headers, a slow body), and the
+    socket is closed before this returns."""
     end = time.monotonic() + seconds
     parts = urlsplit(server)
-    connection_class = http.client.HTTPSConnection if parts.scheme == "https" else http.client.HTTPConnection
-    connection = connection_class(parts.hostname, parts.port, timeout=seconds)
-    response = None
+    https = parts.scheme == "https"
+    host, port = parts.hostname, parts.port or (443 if https else 80)
+    sock = response = watchdog = None
+    connection = http.client.HTTPConnection(host, port, timeout=seconds)
     try:
+        address = _address(host, port, seconds)
+        sock = socket.socket(socket.AF_INET6 if ":" in address[0] else socket.AF_INET, socket.SOCK_STREAM)
+        watchdog = threading.Timer(max(0.0, end - time.monotonic()), _shut, (sock,))
+        watchdog.daemon = True
+        watchdog.start()
+        sock.settimeout(max(0.01, end - time.monotonic()))
+        sock.connect(address)
+        if https:
+            sock = ssl.create_default_context().wrap_socket(sock, server_hostname=host)
+        connection.sock = sock
         connection.request("GET", parts.path.rstrip("/") + target,
                            headers={"User-Agent": USER_AGENT, "Accept": "application/json"})
-        sock = connection.sock   # the response keeps reading from it after the connection lets go
         response = connection.getresponse()
         if response.status != 200:
             raise (Refused if 400 <= response.status < 500 else UpstreamError)("HTTP status %d" % response.status)
-        body = bytearray()
-        while True:
-            left = end - time.monotonic()
-            if left <= 0:
-                raise TimeoutError()
-            sock.settimeout(left)
-            piece = response.read1(65536)
-            if not piece:
-                break
-            body += piece
-            if len(body) > MAX_ANSWER_BYTES:
-                raise UpstreamError("the answer is too long")
-    except TimeoutError:
+        return read(_Body(response, sock, end))
+    except (TimeoutError, socket.timeout):
         raise UpstreamError("no answer within %.1f s" % seconds) from None
-    except (OSError, http.client.HTTPException) as e:
+    except (OSError, http.client.HTTPException, ValueError) as e:
+        if time.monotonic() >= end:
+            raise UpstreamError("no answer within %.1f s" % seconds) from None
         raise UpstreamError("%s: %s" % (type(e).__name__, e) if str(e) else type(e).__name__) from None
     finally:
+        if watchdog:
+            watchdog.cancel()
         if response is not None:
             response.close()
         connection.close()
+        if sock is not None:
+            sock.close()
+
+
+def _shut(sock):
     try:
-        return json.loads(body.decode("utf-8"))
+        sock.shutdown(socket.SHUT_RDWR)
+    except OSError:
+        pass   # not connected yet, or already closed: the close ends it
+
+
+def _read_object(body):
+    data = bytearray()
+    while True:
+        piece = body.read()
+        if not piece:
+            break
+        data += piece
+        if len(data) > MAX_OBJECT_BYTES:
+            raise UpstreamError("the answer is too long")
+    try:
+        answer = json.loads(data.decode("utf-8"))
     except (UnicodeDecodeError, ValueError, RecursionError):
         raise UpstreamError("the answer is not JSON") from None
+    if not isinstance(answer, dict):
+        raise UpstreamError("the answer is no object")
+    return answer
+
+
+_DECODER = json.JSONDecoder()
+_WHITESPACE = b" \t\r\n"
+
+
+def _read_items(body, keep, count):
+    """(kept, read) of a JSON list read item by item: only one item's text
+    and the items kept are ever held; items that are no object are read
+    and dropped."""
+    buf = bytearray()
+    at_end = False
+
+    def fill():
+        nonlocal at_end
+        piece = body.read()
+        if piece:
+            buf.extend(piece)
+        else:
+            at_end = True
+
+    def skip_space():
+        while True:
+            n = 0
+            while n < len(buf) and buf[n] in _WHITESPACE:
+                n += 1
+            del buf[:n]
+            if buf or at_end:
+                return
+            fill()
+
+    skip_space()
+    if buf[:1] != b"[":
+        raise UpstreamError("the answer is no list" if buf[:1] == b"{" else "the answer is not JSON")
+    del buf[:1]
+    kept, read, first = [], 0, True
+    while count is None or read < count:
+        skip_space()
+        if buf[:1] == b"]":
+            return kept, read
+        if not first:
+            if buf[:1] != b",":
+                raise UpstreamError("the answer is not JSON")
+            del buf[:1]
+            skip_space()
+        first = False
+        item, used = _next_item(buf, fill, lambda: at_end)
+        del buf[:used]
+        read += 1
+        if isinstance(item, dict):
+            item = keep(item)
+            if item is not None:
+                kept.append(item)
+    return kept, read
+
+
+def _next_item(buf, fill, at_end):
+    """(value, bytes used) of the JSON value at the start of buf, reading
+    more while it is incomplete, up to MAX_ITEM_BYTES. A small window is
+    parsed first, so a short item costs little however much is buffered."""
+    tried = 0
+    while True:
+        if len(buf) > tried:
+            tried, window = len(buf), 4096
+            while True:
+                text = buf[:window].decode("utf-8", "surrogateescape")
+                try:
+                    value, end = _DECODER.raw_decode(text)
+                    if end < len(text) or at_end() or isinstance(value, (dict, list, str)):
+                        return value, len(text[:end].encode("utf-8", "surrogateescape"))
+                except (ValueError, RecursionError):
+                    pass   # incomplete so far (a number may go on in what is still to come)
+                if window >= min(len(buf), MAX_ITEM_BYTES + 16):
+                    break
+                window *= 2
+        if at_end():
+            raise UpstreamError("the answer is not JSON")
+        if len(buf) > MAX_ITEM_BYTES:
+            raise UpstreamError("an item of the answer is longer than %d bytes" % MAX_ITEM_BYTES)
+        fill()

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 
 #include "tools/icy/stream_format.h"
 
@@ -14,8 +15,20 @@ namespace {
 
 constexpr int kMaxVariants = 999;
 
+// The n-th name tried: base, base (2) ... base (999); then the local date
+// and time join the name, so a station repeating one jingle for weeks never
+// runs out of names: base 2026-01-31 23-59-59, then its own (2), (3) ...
 std::string variant(const std::string& dir, const std::string& base, const std::string& ext, int n) {
   std::string name = base;
+  if (n > kMaxVariants) {
+    char when[32];
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::strftime(when, sizeof when, " %Y-%m-%d %H-%M-%S", &local);
+    name += when;
+    n -= kMaxVariants;
+  }
   if (n > 1) name += " (" + std::to_string(n) + ")";
   return dir + "/" + name + ext;
 }
@@ -74,7 +87,7 @@ std::string hostOf(std::string_view url) {
 
 int createUnique(const std::string& dir, const std::string& base, const std::string& ext,
                  std::string& path) {
-  for (int n = 1; n <= kMaxVariants; ++n) {
+  for (int n = 1; n <= 2 * kMaxVariants; ++n) {
     path = variant(dir, base, ext, n);
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd >= 0 || errno != EEXIST) return fd;
@@ -85,7 +98,7 @@ int createUnique(const std::string& dir, const std::string& base, const std::str
 
 std::string renameUnique(const std::string& from, const std::string& dir, const std::string& base,
                          const std::string& ext) {
-  for (int n = 1; n <= kMaxVariants; ++n) {
+  for (int n = 1; n <= 2 * kMaxVariants; ++n) {
     std::string to = variant(dir, base, ext, n);
     if (to == from) return to;
     // A hard link never replaces an existing name; the old name goes after.

@@ -7,8 +7,8 @@
 
 namespace ripper {
 
-// Longest name part in bytes, leaving room for " (partial) (99).ext" under
-// the usual 255-byte limit.
+// Longest name part in bytes, leaving room for
+// " (partial) 2026-01-31 23-59-59 (999).ext" under the usual 255-byte limit.
 inline constexpr std::size_t kMaxNameBytes = 200;
 
 // Cuts `text` to at most maxBytes without splitting a UTF-8 character.
@@ -28,13 +28,15 @@ std::string extensionFor(std::string_view contentType);
 // The host part of an http(s) URL ("radio.example.org"), "" when none.
 std::string hostOf(std::string_view url);
 
-// Creates dir/base+ext, or dir/base (2)+ext, (3), ... when taken, and opens
-// it for reading and writing (a cut may move the file's end into the next). Returns the descriptor (-1 with errno on failure) and puts
-// the path into `path`.
+// Creates dir/base+ext, or dir/base (2)+ext, (3), ... (999) when taken;
+// beyond that the local date and time join the name (dir/base 2026-01-31
+// 23-59-59+ext, then its (2), (3) ...). Opens it for reading and writing.
+// Returns the descriptor (-1 with errno on failure) and puts the path into
+// `path`.
 int createUnique(const std::string& dir, const std::string& base, const std::string& ext,
                  std::string& path);
 
-// Renames `from` to dir/base+ext (or the first free " (n)" variant) without
+// Renames `from` to dir/base+ext (or the first free variant, as above) without
 // replacing anything. Returns the new path, or "" on failure (errno set).
 std::string renameUnique(const std::string& from, const std::string& dir, const std::string& base,
                          const std::string& ext);

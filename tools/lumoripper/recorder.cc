@@ -8,6 +8,7 @@
 
 #include "tools/icy/title_text.h"
 #include "tools/lumoripper/file_names.h"
+#include "tools/lumoripper/id3_tag.h"
 
 namespace ripper {
 namespace {
@@ -16,8 +17,8 @@ const std::uint8_t* bytesOf(const std::string& s) { return reinterpret_cast<cons
 
 }  // namespace
 
-Recorder::Recorder(std::string dir, std::string fallbackStation)
-    : dir_(std::move(dir)), fallbackStation_(std::move(fallbackStation)) {}
+Recorder::Recorder(std::string dir, std::string fallbackStation, WriteFn write)
+    : dir_(std::move(dir)), fallbackStation_(std::move(fallbackStation)), write_(write) {}
 
 Recorder::~Recorder() { finish(); }
 
@@ -57,7 +58,8 @@ bool Recorder::headers(const icy::StreamInfo& info) {
     return true;
   }
   haveHeaders_ = true;
-  station_ = safeName(icy::titleToUtf8(info.name));
+  stationTitle_ = icy::titleToUtf8(info.name);
+  station_ = safeName(stationTitle_);
   if (station_.empty()) station_ = safeName(fallbackStation_);
   if (station_.empty()) station_ = "stream";
   contentType_ = info.contentType;
@@ -72,7 +74,7 @@ bool Recorder::headers(const icy::StreamInfo& info) {
   return true;
 }
 
-bool Recorder::openTrack(const std::string& base, bool markPartial, bool wholeFromStart) {
+bool Recorder::openTrack(const Next& next, bool markPartial, const std::string& ext) {
   if (!formatKnown_) {
     // Judged once, on what came first: the bytes win over the content type.
     formatKnown_ = true;
@@ -80,13 +82,16 @@ bool Recorder::openTrack(const std::string& base, bool markPartial, bool wholeFr
     ext_ = format_ == icy::StreamFormat::Unknown ? extensionFor(contentType_) : icy::fileExtension(format_);
   }
   track_ = Track{};
-  track_.base = base;
+  track_.base = next.base;
+  track_.ext = ext.empty() ? ext_ : ext;
   track_.markPartial = markPartial;
-  track_.wholeFromStart = wholeFromStart;
+  track_.wholeFromStart = next.wholeFromStart;
   track_.started = held_.empty() ? std::chrono::steady_clock::now() : heldSince_;
-  oggCarry_.clear();
-  track_.fd = createUnique(stationDir_, markPartial ? base + " (partial)" : base, ext_, track_.path);
+  track_.fd = createUnique(stationDir_, markPartial ? next.base + " (partial)" : next.base, track_.ext, track_.path);
   if (track_.fd < 0) return fail("cannot create a file in " + stationDir_);
+  const TrackTags tags = tagsFor(next.title, stationTitle_);
+  if (format_ == icy::StreamFormat::Mp3 || format_ == icy::StreamFormat::Aac) gathered_ = id3Tag(tags);
+  if (ogg()) track_.oggTags.emplace(tags);
   std::string held;
   held.swap(held_);
   return writeAll(held.data(), held.size());
@@ -94,46 +99,35 @@ bool Recorder::openTrack(const std::string& base, bool markPartial, bool wholeFr
 
 bool Recorder::closeTrack(bool complete) {
   if (track_.fd < 0) return true;
+  if (track_.oggTags) track_.oggTags->finish(gathered_);
   bool ok = flush();
   ok = ok && (::fdatasync(track_.fd) == 0 || errno == EINVAL || errno == EROFS || fail("cannot write " + track_.path));
   if (::close(track_.fd) != 0 && ok) ok = fail("cannot write " + track_.path);
   track_.fd = -1;
   if (ok && complete && track_.markPartial && track_.wholeFromStart) {
-    if (renameUnique(track_.path, stationDir_, track_.base, ext_).empty())
+    if (renameUnique(track_.path, stationDir_, track_.base, track_.ext).empty())
       ok = fail("cannot rename " + track_.path);
   }
   return ok;
 }
 
-void Recorder::noteStreamStarts(const char* data, std::size_t len) {
-  auto seen = [&](std::uint64_t offset) {
-    if (offset == 0) return;  // the file's own start
-    if (skipStreamStart_) skipStreamStart_ = false;
-    else track_.lastStreamStart = offset;
-  };
-  // A page header split across two writes: the carry holds the last bytes before.
-  std::string window = oggCarry_;
-  window.append(data, len < 5 ? len : 5);
-  const std::uint64_t carryAt = track_.bytes - oggCarry_.size();
-  for (std::size_t at = 0; at < oggCarry_.size(); ++at)
-    if (icy::isOggStreamStart(bytesOf(window) + at, window.size() - at)) seen(carryAt + at);
-  const auto* d = reinterpret_cast<const std::uint8_t*>(data);
-  for (std::size_t at = 0; at < len;) {
-    std::size_t next = icy::nextBoundary(format_, d + at, len - at);
-    if (next == icy::kNoBoundary) break;
-    seen(track_.bytes + at + next);
-    at += next + 1;
-  }
-  oggCarry_.append(data + (len > 5 ? len - 5 : 0), len > 5 ? 5 : len);
-  if (oggCarry_.size() > 5) oggCarry_.erase(0, oggCarry_.size() - 5);
-}
-
 bool Recorder::writeAll(const char* data, std::size_t len) {
   if (len == 0) return true;
-  if (ogg()) noteStreamStarts(data, len);
-  gathered_.append(data, len);
   track_.bytes += len;
   total_ += len;
+  if (!ogg()) {
+    gathered_.append(data, len);
+    return gathered_.size() < kWriteBatch || flush();
+  }
+  std::vector<ogg::PageSplitter::Piece> pieces;
+  oggSplitter_.feed(data, len, pieces);
+  for (auto& piece : pieces)
+    if (!queueOgg(std::move(piece))) return false;
+  return true;
+}
+
+bool Recorder::out(const std::string& bytes) {
+  gathered_ += bytes;
   return gathered_.size() < kWriteBatch || flush();
 }
 
@@ -141,7 +135,7 @@ bool Recorder::flush() {
   const char* data = gathered_.data();
   std::size_t len = gathered_.size();
   while (len > 0 && track_.fd >= 0) {
-    ssize_t n = ::write(track_.fd, data, len);
+    ssize_t n = write_(track_.fd, data, len);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = ENOSPC;
@@ -155,9 +149,37 @@ bool Recorder::flush() {
   return true;
 }
 
+bool Recorder::queueOgg(ogg::PageSplitter::Piece piece) {
+  OggPiece queued{std::move(piece.bytes), piece.page};
+  if (queued.page && (ogg::flagsOf(queued.bytes) & ogg::kFirstPage)) {
+    oggHeaders_.emplace(queued.bytes);
+    queued.header = true;
+    // A reconnect's stream starts again with its headers: no new track.
+    queued.streamStart = !skipStreamStart_;
+    skipStreamStart_ = false;
+  } else if (queued.page && oggHeaders_) {
+    queued.header = oggHeaders_->add(queued.bytes);
+  }
+  oggQueue_.push_back(std::move(queued));
+  if (cut_.pending) return tryOggCut(false);
+  while (oggQueue_.size() > kOggLookBack)
+    if (!writeOggFront()) return false;
+  return true;
+}
+
+bool Recorder::writeOggFront() {
+  OggPiece piece = std::move(oggQueue_.front());
+  oggQueue_.pop_front();
+  ++track_.oggPiecesOut;
+  if (!piece.page) return out(piece.bytes);
+  std::string bytes;
+  track_.oggTags->page(piece.bytes, bytes);
+  return out(bytes);
+}
+
 bool Recorder::audio(const char* data, std::size_t len) {
   if (!haveHeaders_ || len == 0) return true;
-  if (cut_.pending) {
+  if (cut_.pending && !ogg()) {
     cut_.bytes.append(data, len);
     return tryCut(false);
   }
@@ -165,9 +187,9 @@ bool Recorder::audio(const char* data, std::size_t len) {
   if (held_.empty()) heldSince_ = std::chrono::steady_clock::now();
   held_.append(data, len);
   // A stream without titles: one file, once its format shows.
-  if (!metadata_) return held_.size() < kSniffBytes || openTrack(timedName(), false, true);
+  if (!metadata_) return held_.size() < kSniffBytes || openTrack({timedName(), "", true}, false);
   // No title after all this: the untitled start gets a file of its own.
-  if (held_.size() > kMaxHeld) return openTrack(timedName(), true, false);
+  if (held_.size() > kMaxHeld) return openTrack({timedName(), "", false}, true);
   return true;
 }
 
@@ -178,26 +200,36 @@ bool Recorder::title(const std::string& raw) {
     return true;
   }
   // The first title (of the run or after a reconnect) names a song already under way.
-  bool midSong = !sawTitle_ || resumed_;
+  const bool midSong = !sawTitle_ || resumed_;
   sawTitle_ = true;
   resumed_ = false;
   currentRaw_ = raw;
-  std::string name = safeName(icy::titleToUtf8(raw));
-  if (name.empty()) name = timedName();
-  if (track_.fd < 0) return openTrack(name, true, !midSong);
-  return beginCut(name, !midSong);
+  Next next{safeName(icy::titleToUtf8(raw)), icy::titleToUtf8(raw), !midSong};
+  if (next.base.empty()) next.base = timedName();
+  if (track_.fd < 0) return openTrack(next, true);
+  return beginCut(next);
 }
 
-bool Recorder::beginCut(const std::string& base, bool wholeFromStart) {
+bool Recorder::beginCut(const Next& next) {
   // A title that follows another before its boundary showed: the earlier
   // one takes effect where it came.
-  bool ok = !cut_.pending || cutAt(0);
+  bool ok = !cut_.pending || (ogg() ? cutOggAt(oggTitleAt_) : cutAt(0));
+  static_cast<Next&>(cut_) = next;
   cut_.pending = true;
-  cut_.base = base;
-  cut_.wholeFromStart = wholeFromStart;
   cut_.bytes.clear();
   if (!ok) return false;
-  if (ogg() && track_.lastStreamStart > 0) return cutBackToStreamStart();
+  if (ogg()) {
+    // A stream that began within the last pages kept back starts the next file.
+    for (std::size_t i = oggQueue_.size(); i-- > 0;) {
+      if (!oggQueue_[i].streamStart) continue;
+      if (i > 0 || track_.oggPiecesOut > 0) return cutOggAt(i);
+      break;  // the file's own start
+    }
+    while (!oggQueue_.empty())
+      if (!writeOggFront()) return false;
+    oggTitleAt_ = 0;
+    return true;
+  }
   if (format_ == icy::StreamFormat::Unknown) return cutAt(0);
   return true;
 }
@@ -217,29 +249,55 @@ bool Recorder::cutAt(std::size_t at) {
   ok = closeTrack(true) && ok;
   held_.assign(bytes, at, std::string::npos);
   heldSince_ = std::chrono::steady_clock::now();
-  return openTrack(cut_.base, true, cut_.wholeFromStart) && ok;
+  return openTrack(cut_, true) && ok;
 }
 
-bool Recorder::cutBackToStreamStart() {
-  // The new logical stream began shortly before its title: it moves, with
-  // its headers, from the end of the old file into the new one.
-  if (!flush()) return false;
-  const std::uint64_t from = track_.lastStreamStart, size = track_.bytes;
-  std::string tail(static_cast<std::size_t>(size - from), '\0');
-  ssize_t n = ::pread(track_.fd, tail.data(), tail.size(), static_cast<off_t>(from));
-  if (n != static_cast<ssize_t>(tail.size()) || ::ftruncate(track_.fd, static_cast<off_t>(from)) != 0)
-    return fail("cannot cut " + track_.path);
-  track_.bytes = from;
-  total_ -= tail.size();
-  cut_.bytes = tail + cut_.bytes;
-  return cutAt(0);
+bool Recorder::tryOggCut(bool final) {
+  const std::size_t queued = oggQueue_.size();
+  if (queued > oggTitleAt_ && oggQueue_.back().streamStart) return cutOggAt(queued - 1);
+  if (!final && queued - oggTitleAt_ < kOggLookBack) return true;
+  // No new stream near the title: the first page after it that starts a packet.
+  for (std::size_t i = oggTitleAt_; i < queued; ++i) {
+    const OggPiece& p = oggQueue_[i];
+    if (p.page && !(ogg::flagsOf(p.bytes) & ogg::kContinued) && (!p.header || p.streamStart)) return cutOggAt(i);
+  }
+  return cutOggAt(oggTitleAt_);
+}
+
+bool Recorder::cutOggAt(std::size_t at) {
+  cut_.pending = false;
+  bool ok = true;
+  for (std::size_t i = 0; i < at && ok; ++i) ok = writeOggFront();
+  ok = closeTrack(true) && ok;
+  // The file is named by the format of its first logical stream.
+  const bool streamStart = !oggQueue_.empty() && oggQueue_.front().page &&
+                           (ogg::flagsOf(oggQueue_.front().bytes) & ogg::kFirstPage);
+  const bool withHeaders = !streamStart && oggHeaders_ && oggHeaders_->complete();
+  ogg::Codec codec = ogg::Codec::Other;
+  if (streamStart) codec = ogg::StreamHeaders(oggQueue_.front().bytes).codec();
+  else if (withHeaders) codec = oggHeaders_->codec();
+  const char* ext = codec == ogg::Codec::Opus ? ".opus" : codec == ogg::Codec::Vorbis ? ".ogg" : "";
+  heldSince_ = std::chrono::steady_clock::now();
+  if (!openTrack(cut_, true, ext)) return false;
+  // Starting mid-stream, the file begins with that stream's headers, so it plays on its own.
+  if (withHeaders) {
+    std::string bytes;
+    for (const auto& page : oggHeaders_->pages()) track_.oggTags->page(page, bytes);
+    ok = out(bytes) && ok;
+  }
+  for (const auto& piece : oggQueue_) track_.bytes += piece.bytes.size();
+  return ok;
 }
 
 bool Recorder::finish() {
   bool ok = true;
-  if (cut_.pending) ok = tryCut(true);
+  if (cut_.pending) ok = ogg() ? tryOggCut(true) : tryCut(true);
   if (!held_.empty() && track_.fd < 0 && haveHeaders_) {
-    ok = openTrack(timedName(), metadata_, !metadata_) && ok;
+    ok = openTrack({timedName(), "", !metadata_}, metadata_) && ok;
+  }
+  if (track_.fd >= 0 && ogg()) {
+    while (!oggQueue_.empty() && ok) ok = writeOggFront();
+    ok = out(oggSplitter_.takeRest()) && ok;
   }
   return closeTrack(false) && ok;
 }
