@@ -70,6 +70,7 @@ class FakeRadioBrowser:
             return [{"name": n, "stationcount": c} for n, c in counts.most_common(int(q.get("limit", 100)))]
         if url.path == "/json/stations/search":   # the directory checks tags, codecs and health itself
             plays = lambda s: s.get("clickcount") if isinstance(s, dict) and isinstance(s.get("clickcount"), int) else 0
-            found, offset = sorted(self.stations, key=plays, reverse=True), int(q.get("offset", 0))
+            named = lambda s: "name" not in q or q["name"].lower() in str(s.get("name") if isinstance(s, dict) else "").lower()
+            found, offset = sorted(filter(named, self.stations), key=plays, reverse=True), int(q.get("offset", 0))
             return found[offset:offset + int(q.get("limit", 100000))]
         return None

@@ -38,7 +38,8 @@ class Directory:
         self.log, address = (os.path.join(self.dir.name, n) for n in ("requests.log", "address"))
         self.proc = subprocess.Popen([*prefix, sys.executable, PROGRAM, "--port", "0", "--address-file", address,
                                       "--request-log", self.log, *options], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                     preexec_fn=dies_with_test(files))
+                                     preexec_fn=dies_with_test(files),
+                                     env=dict(os.environ, XDG_STATE_HOME=self.dir.name))   # no user's database
         while not os.path.exists(address):
             if self.proc.poll() is not None:
                 raise AssertionError("oruvel-directory ended: " + self.proc.stderr.read().decode())

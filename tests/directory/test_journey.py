@@ -25,7 +25,7 @@ class Journey(unittest.TestCase):
         self.assertEqual(run.returncode, 0, run.stderr)
         return run.stdout
 
-    def test_genre_tune_in_play_save_restart_and_the_favourite_plays_the_same_stream(self):
+    def make_root(self):   # the configuration folder of a new root
         tmp = tempfile.TemporaryDirectory(prefix="journey-")
         self.addCleanup(tmp.cleanup)
         self.root, conf, guard = tmp.name, tmp.name + "/var/tuxbox/config/oruvel", tmp.name + "/guard"
@@ -38,13 +38,17 @@ class Journey(unittest.TestCase):
         Path(conf, "oruvel.conf").write_text("".join("%s=%s/%s\n" % (k, conf, v) for k, v in [
             ("RIPPER", "lumoripper"), ("RIPDIR", "music"), ("STATIONSFILE", "stations.xml"), ("MYSTATIONFILE", "lumostations.xml"),
             ("MYPLAYLISTFILE", "playlist.m3u"), ("MYGENREFILE", "genre.xml"), ("LUMOPIC", "radio.mvi")]))
+        return conf
+
+    def test_genre_tune_in_play_save_restart_and_the_favourite_plays_the_same_stream(self):
+        conf = self.make_root()
         fake = FakeRadioBrowser([station("u-jazz", 'Smooth & "Blue" Jazz', "jazz,lounge", clicks=9, url=STREAM),
                                  station("u-jazz2", "Second Jazz", "Jazz", clicks=3), station("u-rock", "Rock One", "rock", clicks=5)])
         self.addCleanup(fake.stop)
         self.assertEqual(subprocess.run([harness.PROGRAM, "--radio-browser", fake.url, "--genres", "2",
                                          "--write-genre-file", conf + "/genre.xml"], stdout=subprocess.DEVNULL,
                                         preexec_fn=harness.dies_with_test()).returncode, 0)
-        options = ("--radio-browser", fake.url, "--state", tmp.name + "/state")
+        options = ("--radio-browser", fake.url, "--state", self.root + "/state")
 
         # The selector starts on the last genre, rock (key 4); jazz is key 3.
         directory = harness.Directory(*options)
@@ -66,6 +70,24 @@ class Journey(unittest.TestCase):
         self.assertEqual(out.count(PLAY), 1, out)
         self.assertEqual(fake.clicks["u-jazz"], 2)
         self.assertEqual(directory.requests(), [("/sbin/tunein-station.pls?id=%s\t%s\tclicked" % (sid, sid)).encode()])
+
+    def test_an_imported_playlist_plays_from_the_favourites(self):
+        conf, stream = self.make_root(), "http://radio.example:8000/imported.mp3"
+        Path(conf, "genre.xml").write_text('<genre name="Rock"></genre>\n<genre name="Jazz"></genre>\n')
+        Path(self.root, "saved.pls").write_bytes(b"[Playlist]\r\nfile1=%s\r\ntitle1=Imported \"Gold\" Radio\r\n" % stream.encode())
+        state = ("--state", self.root + "/state")
+        run = subprocess.run([harness.PROGRAM, "--import-favourites", self.root + "/saved.pls", "--favourites",
+                              conf + "/lumostations.xml", *state], capture_output=True, text=True)
+        self.assertEqual((run.returncode, run.stdout), (0, "1 stations added to %s/lumostations.xml\n" % conf), run.stderr)
+        directory = harness.Directory("--audio-dir", "", *state)   # the offline catalogue, as ./scripts/run.sh serves
+        self.addCleanup(directory.stop)
+        out = self.host(directory, "key ok\nkey up\nkey up\nkey up\nkey ok\nkey down\nkey ok\nkey green\ndump\n"
+                                   "focus input_genre\nkey ok\ntype Blue Ridge Roadhouse\nkey ok\ndump\n")
+        self.assertIn('"building list finsihed [1].   genre: local: lumostations.xml   bitrate: 0"', out)
+        # A station's name typed as the genre (10 characters of it) lists that station.
+        self.assertIn('"building list finsihed [1].   genre: Blue Ridge   bitrate: 0"', out)
+        self.assertIn('text="(2) Imported \'Gold\' Radio"', out)
+        self.assertEqual(out.count('playService "4096:0:0:0:0:0:0:0:0:0:%s" mode=40' % stream), 1, out)
 
 
 if __name__ == "__main__":

@@ -81,6 +81,17 @@ class Catalogue:
     def station(self, sid):
         return self._by_id.get(sid)
 
+    def page_stations(self, genre):
+        """The stations of the genre; when there is no such genre, those
+        whose names hold the text (a station's name typed as the genre),
+        most listened to first."""
+        stations = self.stations_of(genre)
+        text = genre.strip().casefold()
+        if stations or not text:
+            return stations
+        named = [s for s in self._by_id.values() if text in s.name.casefold()]
+        return sorted(named, key=lambda s: -int(s.listeners()) if s.listeners().isdigit() else 0)
+
     def all_stations(self):
         return self._by_id.values()
 

@@ -1,7 +1,9 @@
 """The offline source: station pages, tune-in playlists and live ICY streams
 of MP3 audio from the catalogue file, with faults to order."""
 
+import os
 import select
+import sqlite3
 import socket
 import threading
 import time
@@ -12,6 +14,8 @@ import faults
 import page_writer as pw
 from http_front import PAGE_PATH, PLAYLIST_PATH, DirectoryServer, Handler
 import audio_formats
+import page_writer
+import station_state
 import plan_stream
 from icy_stream import IcyBody
 from mp3_frames import AudioLibrary, LoopReader
@@ -26,6 +30,7 @@ class OfflineDirectory(DirectoryServer):
         self.audio = AudioLibrary(options.audio_dir)
         self._pages = {}
         self._pages_lock = threading.Lock()
+        self._state = None
         # Bound but never listening: connections to it are refused.
         self._refusing = socket.socket()
         self._refusing.bind(("127.0.0.1", 0))
@@ -36,9 +41,26 @@ class OfflineDirectory(DirectoryServer):
         with self._pages_lock:
             page = self._pages.get(key)
             if page is None:
-                page = cat.station_page(self.catalogue.stations_of(genre))
+                page = cat.station_page(self.catalogue.page_stations(genre))
                 self._pages[key] = page
             return page
+
+    def imported(self, sid):
+        """(name, address) of a favourite imported into the state database,
+        or None; the database is looked at only when it exists."""
+        path = os.path.join(self.options.state, station_state.DATABASE_NAME)
+        if not sid or not os.path.exists(path):
+            return None
+        with self._pages_lock:
+            if self._state is None:
+                try:
+                    self._state = station_state.StationState(os.path.dirname(path))
+                except station_state.StateError:
+                    return None
+        try:
+            return self._state.imported(sid)
+        except sqlite3.Error:
+            return None
 
     def server_close(self):
         super().server_close()
@@ -86,7 +108,7 @@ class OfflineHandler(Handler):
             self._answer(200, cat.genre_list_page(srv.catalogue), "text/xml; charset=UTF-8")
             return
         genre = params["genre"].decode("utf-8", "surrogateescape")
-        body = faults.page_body(opts.page_mode, genre, srv.catalogue.stations_of(genre),
+        body = faults.page_body(opts.page_mode, genre, srv.catalogue.page_stations(genre),
                                 srv.page_for(genre), opts.long_line_bytes)
         if opts.trickle is not None:
             self._trickle(body, "text/xml; charset=UTF-8")
@@ -112,7 +134,11 @@ class OfflineHandler(Handler):
         sid = params.get("id", b"").decode("utf-8", "surrogateescape")
         station = srv.catalogue.station(sid)
         if station is None:
-            self._answer(404, b"station not found\n", "text/plain")
+            imported = srv.imported(sid)
+            if imported:
+                self._answer(200, page_writer.tune_in_playlist(imported[1], imported[0]), "audio/x-scpls")
+            else:
+                self._answer(404, b"station not found\n", "text/plain")
             return
         if station.flag("plsredirect") is not None:
             self._redirect("%s?id=%s" % (PLAYLIST_PATH, quote(station.flag("plsredirect"), safe="")))

@@ -10,6 +10,7 @@ import threading
 import time
 
 import page_writer as pw
+import station_folding
 from http_front import PAGE_PATH, PLAYLIST_PATH, DirectoryServer, Handler
 from radio_browser import Deadline, Refused, UpstreamError
 
@@ -90,23 +91,32 @@ class RadioBrowserSource:
             kept = self.state.page(key)
             if kept and time.time() - kept[2] < self.cache_seconds:
                 return kept[0], "cached: %d stations" % kept[1]
-            stations, why_not = self._ask(lambda deadline: self._stations_tagged(tag, deadline))
-            if stations is None:
+            found, why_not = self._ask(lambda deadline: self._stations_for(tag, deadline))
+            if found is None:
                 if kept:
                     return kept[0], "stale: %d stations from %.0f s ago; %s" % (
                         kept[1], time.time() - kept[2], why_not)
                 return pw.station_page([]), "empty: " + why_not
+            stations, how = found
             body, note = self._page(stations)
             if stations:   # an empty answer is asked again next time, and not kept
                 note = self.state.store_page(key, body, len(stations)) or note
-            return body, _noted("fresh: %d stations from %s" % (len(stations), self.api.last_server), note)
+            return body, _noted("fresh: %d stations%s from %s" % (len(stations), how, self.api.last_server), note)
 
-    def _stations_tagged(self, tag, deadline):
-        """The catalogue's stations for the tag that the page may list, most
-        played first; more pages of results are asked for while the local
-        checks leave fewer than the limit."""
-        params = {"tag": tag.lower(), "tagExact": "true", "hidebroken": "true",
-                  "order": "clickcount", "reverse": "true"}
+    def _stations_for(self, text, deadline):
+        """(stations, how found): those tagged with the text, else, for a
+        station's name typed as the genre, those whose names hold it."""
+        stations = self._stations({"tag": text.lower(), "tagExact": "true"},
+                                  lambda item: self._tagged(item, text), deadline)
+        if stations:
+            return stations, ""
+        return self._stations({"name": text}, lambda item: self._named(item, text), deadline), " by name"
+
+    def _stations(self, params, wanted, deadline):
+        """The folded stations of the catalogue's answers to a search that
+        the page may list, most played first; more pages of results are
+        asked for while the local checks leave fewer than the limit."""
+        params = dict(params, hidebroken="true", order="clickcount", reverse="true")
         if len(self.codecs) == 1:
             params["codec"] = self.codecs[0]
             batch = self.limit
@@ -114,26 +124,36 @@ class RadioBrowserSource:
             batch = self.limit + self.limit // 4 + 10
         if self.http_only:
             params["is_https"] = "false"
-        chosen, seen, offset = [], set(), 0
+        folder, seen, offset = station_folding.Folder(self.codecs), set(), 0
         for round_ in range(SEARCH_ROUNDS):
             try:
                 found, read = self.api.search(dict(params, limit=batch, offset=offset), deadline,
-                                              keep=lambda item: self._usable(item, tag))
+                                              keep=lambda item: self._usable(item) if wanted(item) else None)
             except UpstreamError:
                 if round_ == 0:
                     raise
                 break   # what the first pages gave will do
-            for station in found:
-                if station["uuid"] not in seen:
-                    seen.add(station["uuid"])
-                    chosen.append(station)
-            if len(chosen) >= self.limit or read < batch:
+            for variant in found:
+                if variant["uuid"] not in seen:
+                    seen.add(variant["uuid"])
+                    folder.add(variant)
+            if len(folder) >= self.limit or read < batch:
                 break
             offset += read
-        chosen.sort(key=lambda s: -s["plays"])   # stable: the catalogue's order among equals
-        return chosen[:self.limit]
+        return folder.stations()[:self.limit]
 
-    def _usable(self, item, tag):
+    @staticmethod
+    def _tagged(item, tag):
+        tags = item.get("tags")
+        tags = tags if isinstance(tags, str) else ""
+        return tag.lower() in (t.strip().lower() for t in tags.split(","))
+
+    @staticmethod
+    def _named(item, text):
+        name = item.get("name")
+        return isinstance(name, str) and text.casefold() in name.casefold()
+
+    def _usable(self, item):
         """The fields the page needs from one catalogue record, or None when
         the station is not to be listed."""
         uuid = item.get("stationuuid")
@@ -146,41 +166,71 @@ class RadioBrowserSource:
                 and not pw.number(item["lastcheckok"])):
             return None
         tags = item.get("tags")
-        tags = tags if isinstance(tags, str) else ""
-        if tag.lower() not in (t.strip().lower() for t in tags.split(",")):
-            return None
         url = (pw.stream_address(item.get("url_resolved"), self.http_only)
                or pw.stream_address(item.get("url"), self.http_only))
         name = pw.cut_utf8(pw.clean_text(item.get("name")), pw.PIECE_BYTES)
         if not url or not name:
             return None
-        return {"uuid": uuid, "name": name, "url": url, "codec": codec, "tags": tags[:pw.PIECE_BYTES],
+        country = item.get("countrycode")
+        country = country.strip().upper() if isinstance(country, str) and country.strip().isalpha() else ""
+        return {"uuid": uuid, "name": name, "url": url, "codec": codec,
+                "fold_name": station_folding.name_key(item["name"])[:pw.PIECE_BYTES],
+                "tags": tags[:pw.PIECE_BYTES] if isinstance(tags, str) else "", "country": country[:3],
                 "bitrate": pw.number(item.get("bitrate")), "plays": pw.number(item.get("clickcount"))}
 
     def _page(self, stations):
         """(page, why its ids were not stored or None)."""
-        ids, note = self.state.ids_for([(s["uuid"], s["name"], s["url"]) for s in stations])
+        ids, note = self.state.ids_for_stations([[(v["uuid"], v["name"], v["url"]) for v in s.variants]
+                                                 for s in stations])
         return pw.station_page(
-            pw.station_line(s["name"], pw.MIME_TYPES[s["codec"]], sid, s["bitrate"], s["tags"], s["plays"])
-            for s, sid in zip(stations, ids)), note
+            pw.station_line(name, pw.MIME_TYPES[s.best["codec"]], sid, s.best["bitrate"], s.best["tags"], s.plays)
+            for s, sid, name in zip(stations, ids, station_folding.page_names(stations))), note
 
     # --- tune-in -----------------------------------------------------------
 
     def playlist(self, sid):
         """(playlist bytes, reason)."""
-        known = self.state.station(sid)
-        if not known:
+        variants = self.state.variants(sid) or [self.state.station(sid)]
+        if variants[0] is None:
+            imported = self.state.imported(sid)
+            if imported:
+                return pw.tune_in_playlist(imported[1], imported[0]), "imported address"
             return pw.tune_in_playlist(None, ""), "unknown id"
-        uuid, name, last_url = known
-        answer, why = self._ask(lambda deadline: self.api.click(uuid, deadline))
-        url = pw.stream_address(answer.get("url"), self.http_only) if answer else None
-        if url:
-            return pw.tune_in_playlist(url, name), _noted("clicked", self.state.remember_address(sid, url))
-        why = why or "the click answer has no usable address"
+        answer, why = self._ask(lambda deadline: self._click(variants, deadline))
+        if answer:
+            (uuid, name, _), url = answer
+            _, note = self.state.ids_for([(uuid, name, url)])   # its address now is its last known one
+            return pw.tune_in_playlist(url, name), _noted(
+                "clicked" + ("" if uuid == variants[0][0] else " the variant " + uuid), note)
+        _, name, last_url = variants[0]
         last_url = pw.stream_address(last_url, self.http_only)
         if last_url:
             return pw.tune_in_playlist(last_url, name), "last known address; " + why
         return pw.tune_in_playlist(None, ""), "no address; " + why
+
+    def _click(self, variants, deadline):
+        """(variant, its address now) of the first variant whose click gives
+        a usable address; the API counts the play. Refused when every
+        variant was refused or gave none, an UpstreamError when the API
+        failed as well."""
+        failures, failed = [], False
+        for variant in variants:
+            try:
+                answer = self.api.click(variant[0], deadline)
+            except Refused as e:
+                failures.append(str(e))
+                continue
+            except UpstreamError as e:
+                failures.append(str(e))
+                failed = True
+                if deadline.left() <= 0.05:
+                    break
+                continue
+            url = pw.stream_address(answer.get("url"), self.http_only)
+            if url:
+                return variant, url
+            failures.append("the click answer has no usable address")
+        raise (UpstreamError if failed else Refused)("; ".join(failures))
 
     # --- genres ------------------------------------------------------------
 

@@ -46,14 +46,19 @@ def entity(text):
             .replace(">", "&gt;").replace('"', "&quot;"))
 
 
-def clean_text(value):
-    """Catalogue text as the user should read it, safe for a reader that
-    cuts at quotes and searches for keys."""
+def plain_text(value):
+    """Text on one line as the user should read it, safe for a reader that
+    cuts at quotes."""
     if not isinstance(value, str):
         return ""
     text = _SURROGATES.sub("\ufffd", value)
-    text = _BLANKS.sub(" ", text).strip().replace('"', "'")
-    return _KEYS.sub(r"\1 =", text)
+    return _BLANKS.sub(" ", text).strip().replace('"', "'")
+
+
+def clean_text(value):
+    """Catalogue text as the user should read it, safe for a reader that
+    cuts at quotes and searches for keys."""
+    return _KEYS.sub(r"\1 =", plain_text(value))
 
 
 def cut_utf8(text, max_bytes):

@@ -5,7 +5,7 @@ appends the audio it sends to DIR/NAME.sent.
 Plan keys: status_line, content_type, headers, metaint, segments [[title,
 bytes], ...], forever (the last title goes on), rate (bytes a second),
 drops and stalls (audio positions where a connection closes or goes quiet,
-once each), redirect (a Location), audio_file (its bytes are the audio
+once each; at 0, before any audio), redirect (a Location), audio_file (its bytes are the audio
 instead of a pattern), title_charset (utf-8 by default), repeat (every
 connection plays from the start). Otherwise the position carries over
 between connections, as a live station's does, and once the plan is
@@ -69,6 +69,12 @@ def play(handler, name):
     body = IcyBody(_Audio(plan, start), 1, 1, lambda pos: title_at(pos).encode(charset), metaint)
     body.audio_sent = start
     rate = plan.get("rate", 0)
+    with _lock:
+        cut = state[1].pop(start, None) if start == 0 else None
+    if cut == "stall":
+        handler._hold_open()
+    if cut:
+        return
     with open(os.path.join(folder, name + ".sent"), "ab") as sent:
         while forever or body.audio_sent < ends[-1]:
             pos = body.audio_sent

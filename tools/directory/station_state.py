@@ -28,6 +28,17 @@ CREATE TABLE IF NOT EXISTS stations (
   url TEXT NOT NULL,          -- the last known stream address
   seen REAL NOT NULL          -- when a page or a tune-in last met it
 );
+CREATE TABLE IF NOT EXISTS variants (
+  uuid TEXT PRIMARY KEY,      -- a catalogue record folded into a station
+  station TEXT NOT NULL,      -- the id the station's line carries
+  rank INTEGER NOT NULL       -- 0 for the variant the line plays, then the fall-backs
+);
+CREATE INDEX IF NOT EXISTS variants_of_station ON variants (station, rank);
+CREATE TABLE IF NOT EXISTS imported (
+  id TEXT PRIMARY KEY,        -- "fv" and 13 letters or digits, from the address
+  name TEXT NOT NULL,
+  url TEXT NOT NULL           -- the stream address a playlist gave
+);
 CREATE TABLE IF NOT EXISTS pages (
   key TEXT PRIMARY KEY,       -- the genre and the options that shaped the page
   body BLOB NOT NULL,
@@ -47,13 +58,13 @@ def default_dir():
     return os.path.join(base, "oruvel")
 
 
-def station_id(uuid, attempt=0):
+def station_id(uuid, attempt=0, prefix="rb"):
     """The id for a uuid: derived from it, so a new database hands out the
     same ids again; 15 characters, the width of the plug-in's id field,
     and nothing a URL or a shell treats specially."""
     seed = uuid if attempt == 0 else "%s#%d" % (uuid, attempt)
     digest = hashlib.sha1(seed.encode("utf-8", "surrogatepass")).digest()
-    return "rb" + base64.b32encode(digest).decode("ascii").lower()[:13]
+    return prefix + base64.b32encode(digest).decode("ascii").lower()[:13]
 
 
 class StationState:
@@ -143,25 +154,39 @@ class StationState:
             ids = []
 
             def store():
-                ids.clear()
-                known = {}
-                uuids = [s[0] for s in stations]
-                for start in range(0, len(uuids), 500):
-                    chunk = uuids[start:start + 500]
-                    known.update(self._db.execute(
-                        "SELECT uuid, id FROM stations WHERE uuid IN (%s)" % ",".join("?" * len(chunk)),
-                        chunk).fetchall())
-                for uuid, name, url in stations:
-                    sid = known.get(uuid) or self._new_id(uuid, lambda s: self._db.execute(
-                        "SELECT 1 FROM stations WHERE id = ?", (s,)).fetchone())
-                    known[uuid] = sid
-                    self._upsert(sid, uuid, name, url, now)
-                    ids.append(sid)
+                ids[:] = self._own_ids(stations, now)
 
             why = self._write(store)
             if why:   # the ids from what the database and memory hold
                 ids = self._ids_in_memory(stations, now)
             return ids, why
+
+    def _own_ids(self, stations, now):
+        """ids_for within a write."""
+        known = dict(self._select_in(self._fetch, "SELECT uuid, id FROM stations WHERE uuid IN (%s)",
+                                     [s[0] for s in stations]))
+        ids = []
+        for uuid, name, url in stations:
+            sid = known.get(uuid) or self._new_id(uuid, lambda s: self._db.execute(
+                "SELECT 1 FROM stations WHERE id = ?", (s,)).fetchone())
+            known[uuid] = sid
+            self._upsert(sid, uuid, name, url, now)
+            ids.append(sid)
+        return ids
+
+    def _fetch(self, sql, args):
+        """The rows of a query within a write: a failure fails the write."""
+        return self._db.execute(sql, args).fetchall()
+
+    @staticmethod
+    def _select_in(fetch, query, values):
+        """The rows of a query whose one "IN (%s)" takes the values, asked
+        in chunks within SQLite's limit on parameters."""
+        rows = []
+        for start in range(0, len(values), 500):
+            chunk = values[start:start + 500]
+            rows += fetch(query % ",".join("?" * len(chunk)), chunk)
+        return rows
 
     def _ids_in_memory(self, stations, now):
         by_uuid = {v[0]: sid for sid, v in self._unsaved.items()}
@@ -178,9 +203,9 @@ class StationState:
         return ids
 
     @staticmethod
-    def _new_id(uuid, taken):
+    def _new_id(uuid, taken, prefix="rb"):
         for attempt in range(100):
-            sid = station_id(uuid, attempt)
+            sid = station_id(uuid, attempt, prefix)
             if not taken(sid):
                 return sid
         raise StateError("no free station id for %s" % uuid)
@@ -193,18 +218,117 @@ class StationState:
             rows = self._read("SELECT uuid, name, url FROM stations WHERE id = ?", (sid,))
             return rows[0] if rows else None
 
-    def remember_address(self, sid, url):
-        """None, or why the address was kept in memory only."""
+    # --- stations of several variants ------------------------------------------
+
+    def ids_for_stations(self, stations):
+        """(ids, why they were not stored or None) for stations of several
+        variants, each a list of (uuid, name, url) triples, the variant the
+        line plays first. A station keeps the id it was listed under as long
+        as one of those variants is still among its own, whichever it plays;
+        a new one takes its best variant's own id. The variants are
+        remembered in their order for the tune-in (not when the write
+        fails: each id then tunes in to its own record)."""
+        now = time.time()
+        flat = [v for station in stations for v in station]
         with self._lock:
-            if sid in self._unsaved:
-                self._unsaved[sid][2:] = [url, time.time()]
-                return self._write(lambda: None)
-            rows = self._read("SELECT uuid, name FROM stations WHERE id = ?", (sid,))
-            why = self._write(lambda: self._db.execute(
-                "UPDATE stations SET url = ?, seen = ? WHERE id = ?", (url, time.time(), sid)))
-            if why and rows:
-                self._unsaved[sid] = [rows[0][0], rows[0][1], url, time.time()]
-            return why
+            ids = []
+
+            def store():
+                own = iter(self._own_ids(flat, now))
+                ids[:] = self._choose_ids(stations, [[next(own) for _ in s] for s in stations],
+                                          self._fetch, lambda *row: self._upsert(*row, now))
+                for start in range(0, len(ids), 500):
+                    chunk = ids[start:start + 500]
+                    self._db.execute("DELETE FROM variants WHERE station IN (%s)" % ",".join("?" * len(chunk)),
+                                     chunk)
+                self._db.executemany("INSERT OR REPLACE INTO variants (uuid, station, rank) VALUES (?, ?, ?)",
+                                     [(v[0], sid, rank) for sid, variants in zip(ids, stations)
+                                      for rank, v in enumerate(variants)])
+
+            why = self._write(store)
+            if why:
+                own = iter(self._ids_in_memory(flat, now))
+                ids = self._choose_ids(stations, [[next(own) for _ in s] for s in stations], self._read,
+                                       lambda sid, *row: self._unsaved.__setitem__(sid, [*row, now]))
+            return ids, why
+
+    def _choose_ids(self, stations, owns, fetch, keep):
+        """Each station's id from the ids its variants were listed under
+        (`fetch` reads the database) and their own ids; `keep` stores a
+        spare id's record."""
+        by_uuid = dict(self._select_in(fetch, "SELECT uuid, station FROM variants WHERE uuid IN (%s)",
+                                       [v[0] for station in stations for v in station]))
+        listed = [[by_uuid[v[0]] for v in variants if v[0] in by_uuid] for variants in stations]
+        # A station split in two: the part holding the variant whose own id
+        # it was keeps it, else the part holding more of the variants listed
+        # under it; the other part takes another.
+        ids = [next((i for i in before if i in mine), None) for before, mine in zip(listed, owns)]
+        taken = set(ids)
+        claims = sorted((-before.count(sid), n, sid) for n, before in enumerate(listed) for sid in set(before))
+        for _, n, sid in claims:
+            if ids[n] is None and sid not in taken:
+                ids[n] = sid
+                taken.add(sid)
+        for n, station in enumerate(stations):
+            if ids[n] is None:
+                ids[n] = next((i for i in owns[n] if i not in taken), None) or self._spare_id(station[0], fetch, keep)
+                taken.add(ids[n])
+        return ids
+
+    def _spare_id(self, best, fetch, keep):
+        """An id of a station's own when every id of its variants went to
+        other stations; it is known by its variants alone."""
+        uuid, name, url = best
+        for attempt in range(1, 100):
+            spare = "%s#spare%d" % (uuid, attempt)
+            if not fetch("SELECT 1 FROM stations WHERE uuid = ?", (spare,)):
+                sid = self._new_id(spare, lambda s: s in self._unsaved or fetch(
+                    "SELECT 1 FROM stations WHERE id = ?", (s,)))
+                keep(sid, spare, name, url)
+                return sid
+        raise StateError("no free station id for %s" % uuid)
+
+    def variants(self, sid):
+        """(uuid, name, url) of the variants of the station listed under
+        sid, the one its line plays first; empty for an id never listed
+        for a station of several."""
+        with self._lock:
+            return self._read("SELECT s.uuid, s.name, s.url FROM variants v JOIN stations s ON s.uuid = v.uuid "
+                              "WHERE v.station = ? ORDER BY v.rank", (sid,))
+
+    # --- imported favourites ------------------------------------------------------
+
+    def import_addresses(self, entries):
+        """Ids for (name, url) pairs of imported favourites, one per
+        address however often it comes, derived from the address;
+        StateError when they cannot be stored."""
+        ids = []
+
+        def store():
+            ids.clear()
+            for name, url in entries:
+                sid = self._new_id(url, lambda s: (self._db.execute(
+                    "SELECT url FROM imported WHERE id = ?", (s,)).fetchone() or (url,))[0] != url, prefix="fv")
+                self._db.execute("INSERT OR REPLACE INTO imported (id, name, url) VALUES (?, ?, ?)",
+                                 (sid, name, url))
+                ids.append(sid)
+
+        with self._lock:
+            why = self._write(store)
+        if why:
+            raise StateError(why)
+        return ids
+
+    def imported(self, sid):
+        """(name, url) of an imported favourite's id, or None."""
+        with self._lock:
+            rows = self._read("SELECT name, url FROM imported WHERE id = ?", (sid,))
+            return rows[0] if rows else None
+
+    def last_address(self, sid):
+        """The last known stream address of any id handed out, or None."""
+        known = self.imported(sid) or (self.variants(sid) or [self.station(sid)])[0]
+        return known[-1] if known else None
 
     # --- pages --------------------------------------------------------------
 

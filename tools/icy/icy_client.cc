@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -50,6 +51,8 @@ struct Transfer {
   std::uint64_t audioBytes = 0;
   bool rejected = false;  // we ended it because of the status or a broken header block
   bool gotBody = false;
+  bool audioStalled = false;  // we ended it: no audio within the allowed time
+  std::chrono::steady_clock::time_point lastAudio = std::chrono::steady_clock::now();
 };
 
 void initCurlOnce() {
@@ -78,7 +81,14 @@ size_t writeCallback(char* data, size_t size, size_t count, void* user) {
 int progressCallback(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   auto* t = static_cast<Transfer*>(user);
   if (t->client->onTick) t->client->onTick();
-  return t->client->stopRequested() ? 1 : 0;
+  if (t->client->stopRequested()) return 1;
+  const ClientOptions& o = t->client->options();
+  const long limit = t->audioBytes == 0 ? o.firstAudioSeconds : o.audioStallSeconds;
+  if (limit > 0 && std::chrono::steady_clock::now() - t->lastAudio > std::chrono::seconds(limit)) {
+    t->audioStalled = true;
+    return 1;
+  }
+  return 0;
 }
 
 using Easy = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
@@ -90,12 +100,14 @@ Client::Client(ClientOptions options) : options_(std::move(options)) { initCurlO
 
 Result Client::run(const std::string& url) {
   Transfer t{this, {}, 0, false, false};
+  t.lastAudio = std::chrono::steady_clock::now();
   t.response.onHeaders = [this](const StreamInfo& info) {
     if (acceptable(info) && onHeaders) onHeaders(info);
   };
   t.response.onAudio = [this, &t](const char* data, std::size_t len) {
     if (!acceptable(t.response.info())) return;  // the body of a refusal is no audio
     t.audioBytes += len;
+    t.lastAudio = std::chrono::steady_clock::now();
     if (onAudio) onAudio(data, len);
   };
   t.response.onTitle = [this](const std::string& title) {
@@ -103,7 +115,11 @@ Result Client::run(const std::string& url) {
   };
 
   Easy easy(curl_easy_init(), curl_easy_cleanup);
-  if (!easy) return Result{Outcome::Failed, 0, "cannot set up the transfer", 0};
+  if (!easy) {
+    Result failed;
+    failed.message = "cannot set up the transfer";
+    return failed;
+  }
   CURL* curl = easy.get();
   char errorText[CURL_ERROR_SIZE] = "";
   HeaderList headers(curl_slist_append(nullptr, "Icy-MetaData: 1"), curl_slist_free_all);
@@ -141,6 +157,11 @@ Result Client::run(const std::string& url) {
   end.curlText = errorText[0] ? errorText : curl_easy_strerror(end.code);
   end.stopRequested = stopRequested();
   end.rejected = t.rejected;
+  end.audioStalled = t.audioStalled;
+  end.audioStallSeconds = t.audioBytes == 0 ? options_.firstAudioSeconds : options_.audioStallSeconds;
+  long osErrno = 0;
+  curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osErrno);
+  end.osErrno = static_cast<int>(osErrno);
   end.malformed = t.response.malformed();
   end.headersDone = t.response.headersDone();
   end.lengthKnown = length >= 0;

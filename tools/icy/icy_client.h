@@ -51,6 +51,10 @@ class Response {
 struct ClientOptions {
   long connectTimeoutSeconds = 15;
   long stallSeconds = 20;  // no byte for this long counts as a stall
+  // Audio awaited: the first audio bytes within firstAudioSeconds of the
+  // start, each later gap under audioStallSeconds; 0: only the byte stall.
+  long firstAudioSeconds = 0;
+  long audioStallSeconds = 0;
   long maxRedirects = 5;
   std::string userAgent = "Oruvel/" ORUVEL_VERSION;
   // Bytes asked of each socket read: large reads mean few system calls and
@@ -75,6 +79,7 @@ class Client {
   // and from a signal handler.
   void stop() { stop_.store(true); }
   bool stopRequested() const { return stop_.load(); }
+  const ClientOptions& options() const { return options_; }
 
  private:
   ClientOptions options_;

@@ -64,7 +64,9 @@ RunSummary runWithRetries(Client& client, const std::string& url, const RetryPol
     pause(client, delay);
     delay = std::min(delay * 2, policy.maxDelaySeconds);
     if (client.stopRequested()) {
-      summary.last = Result{Outcome::Stopped, 0, describe(Outcome::Stopped), 0};
+      summary.last = Result();
+      summary.last.outcome = Outcome::Stopped;
+      summary.last.message = describe(Outcome::Stopped);
       return summary;
     }
   }

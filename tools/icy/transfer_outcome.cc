@@ -54,9 +54,14 @@ bool successful(const StreamInfo& info) { return info.status == 0 || (info.statu
 bool acceptable(const StreamInfo& info) { return successful(info) && !isDocumentType(info.contentType); }
 
 Result outcomeOf(const TransferEnd& e) {
-  Result r{Outcome::Failed, e.info.status, "", e.audioBytes};
+  Result r{Outcome::Failed, e.info.status, "", e.audioBytes, e.code, e.osErrno, e.info.statusLine,
+           e.info.contentType};
   if (e.stopRequested) {
     r.outcome = Outcome::Stopped;
+  } else if (e.audioStalled && !e.rejected) {
+    // Headers and no audio is a silent stream; not even headers, no answer.
+    r.outcome = e.headersDone || e.audioBytes > 0 ? Outcome::Stalled : Outcome::ConnectFailed;
+    r.message = std::string(describe(r.outcome)) + " (no audio for " + std::to_string(e.audioStallSeconds) + " s)";
   } else if (e.rejected || (e.code == CURLE_OK && !acceptable(e.info))) {
     if (e.malformed) {
       r.outcome = Outcome::BadResponse;

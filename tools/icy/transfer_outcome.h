@@ -34,6 +34,11 @@ struct Result {
   int status = 0;               // status of the last response; 0 when none
   std::string message;          // why, in words, for the user
   std::uint64_t audioBytes = 0; // audio bytes handed to onAudio
+  // What the words for a listener are made of (listener_text.h).
+  CURLcode code = CURLE_OK;     // the transport's ending
+  int osErrno = 0;              // the system's error when connecting failed
+  std::string statusLine;       // the last response's status line
+  std::string contentType;      // and its content type
 };
 
 // What one finished transfer left behind.
@@ -47,6 +52,9 @@ struct TransferEnd {
   bool lengthKnown = false;      // the server announced the body's length
   std::uint64_t audioBytes = 0;
   StreamInfo info;               // the final response's headers
+  bool audioStalled = false;     // the reader ended it: no audio in time
+  long audioStallSeconds = 0;    // the time it waited
+  int osErrno = 0;               // the system's error when connecting failed
 };
 
 // A 2xx answer, or none at all (a bare body).

@@ -144,6 +144,14 @@ int main(int argc, char** argv) {
   eVirtualClock clock;
   if (!oruvel_host::realClock(options)) eApp->setClock(&clock);
   oruvel_host::ScriptFrontend frontend(script);
+  frontend.playerLine = [&streamPlayer] {
+    if (!streamPlayer)  // the stub plays whatever it is given, by name
+      return "player playing " + host_transcript::quoted(ref2string(eServiceInterface::getInstance()->getCurrentService()));
+    const oruvel_host::StreamPlayer::Status s = streamPlayer->status();
+    std::string line = std::string("player ") + oruvel_host::StreamPlayer::stateName(s.state) + " ";
+    if (s.state == oruvel_host::StreamPlayer::State::Reconnecting) line += std::to_string(s.attempt) + " ";
+    return line + host_transcript::quoted(s.text);
+  };
   oruvel_host::TerminalFrontend terminal(
       {streamPlayer.get(), playerOptions.sound, (root / options.log).lexically_normal().string(),
        playerOptions.wavFile});

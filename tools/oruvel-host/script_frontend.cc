@@ -1,6 +1,8 @@
 #include "tools/oruvel-host/script_frontend.h"
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -190,6 +192,19 @@ void ScriptFrontend::runCommand(const Line& line, bool pluginRunning) {
                   static_cast<unsigned>(p.tpid), static_cast<unsigned>(p.pcrpid), p.audio_type,
                   HostInspection::decoderSets());
     host_transcript::line(text);
+  } else if (command == "player") {
+    if (!playerLine) return fail(line, "the host has no player");
+    // `player STATE` waits, in real time, for the player to reach STATE.
+    const std::string prefix = "player " + argument + " ";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kPlayerWaitSeconds);
+    std::string now = playerLine();
+    while (!argument.empty() && now.compare(0, prefix.size(), prefix) != 0) {
+      if (std::chrono::steady_clock::now() > deadline)
+        return fail(line, "the player did not reach \"" + argument + "\" (" + now + ")");
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      now = playerLine();
+    }
+    host_transcript::line(now);
   } else if (command == "quit") {
     ended_ = true;
   } else {

@@ -16,6 +16,8 @@ class ScriptFrontend : public eFrontend {
  public:
   // Exit keys sent to a window that will not close before giving up.
   static constexpr int kMaxExitKeys = 50;
+  // How long `player STATE` waits before the script fails.
+  static constexpr int kPlayerWaitSeconds = 60;
 
   explicit ScriptFrontend(const std::string& script);
 
@@ -30,6 +32,8 @@ class ScriptFrontend : public eFrontend {
   // Called when windows do not close after kMaxExitKeys exit keys;
   // the default prints an error and ends the program.
   std::function<void()> onGiveUp;
+  // The `player` command's line: `player STATE "TEXT"`.
+  std::function<std::string()> playerLine;
 
  private:
   struct Line {

@@ -4,23 +4,23 @@
 #include <glob.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <thread>
 
+#include "tools/icy/format_follower.h"
 #include "tools/icy/icy_reconnect.h"
-
-extern char** environ;
+#include "tools/icy/listener_text.h"
+#include "tools/oruvel-host/child_process.h"
 
 namespace oruvel_host {
 namespace {
@@ -41,20 +41,20 @@ void logLine(const std::string& text) {
   std::fflush(stderr);
 }
 
-// Waits up to ms for the child; its exit status, -1 when it had to be killed.
-int reap(pid_t pid, int ms) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  for (;;) {
-    int status = 0;
-    pid_t r = ::waitpid(pid, &status, WNOHANG);
-    if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (r < 0 && errno != EINTR) return -1;
-    if (std::chrono::steady_clock::now() >= deadline) return -2;  // still running
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+icy::StreamFormat family(icy::StreamFormat f) {
+  return f == icy::StreamFormat::OggVorbis || f == icy::StreamFormat::OggOpus ? icy::StreamFormat::OggOther : f;
 }
 
 }  // namespace
+
+icy::ClientOptions playerReaderOptions() {
+  icy::ClientOptions o;
+  o.connectTimeoutSeconds = 8;  // the connect's own time-out names the phase that hung
+  o.firstAudioSeconds = 9;
+  o.audioStallSeconds = 10;
+  o.stallSeconds = 10;
+  return o;
+}
 
 bool soundDeviceAvailable() {
   glob_t found{};
@@ -70,14 +70,15 @@ bool soundDeviceAvailable() {
   return pulse && *pulse;
 }
 
-std::vector<std::string> decoderCommand(icy::StreamFormat format, const SoundOutput& output) {
-  // mpg123 decodes MP3 with less than half of ffmpeg's work and stays.
+std::vector<std::string> decoderCommand(icy::StreamFormat format, const PcmFormat* into) {
+  // mpg123 decodes MP3 with less than half of ffmpeg's work. Not quiet, so
+  // the log shows the stream's format and any decoding trouble.
   if (format == icy::StreamFormat::Mp3) {
-    if (output.device) return {"mpg123", "-q", "-"};
-    if (!output.wavFile.empty()) return {"mpg123", "-q", "-w", output.wavFile, "-"};
-    // Test mode: decode every frame, write no sound. Not quiet, so the log
-    // shows the stream's format and any decoding trouble.
-    return {"mpg123", "-t", "-"};
+    std::vector<std::string> command = {"mpg123", "-w", "-"};
+    if (into)
+      command.insert(command.end(), {"-r", std::to_string(into->rate), into->channels == 1 ? "--mono" : "--stereo"});
+    command.push_back("-");
+    return command;
   }
   // The demuxer named, so a pipe is not probed for seconds; the input's
   // description and any trouble go to the log, no progress lines.
@@ -85,264 +86,403 @@ std::vector<std::string> decoderCommand(icy::StreamFormat format, const SoundOut
                                       "-probesize", "32768", "-f",
                                       format == icy::StreamFormat::Aac ? "aac" : "ogg",
                                       "-i", "pipe:0", "-vn"};
-  if (output.device) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const char* pulse = std::getenv("PULSE_SERVER");
-    const bool server = (pulse && *pulse) || (runtime && *runtime && exists(std::string(runtime) + "/pulse/native"));
-    if (server)
-      command.insert(command.end(), {"-f", "pulse", "Oruvel"});
-    else
-      command.insert(command.end(), {"-f", "alsa", "default"});
-  } else if (!output.wavFile.empty()) {
-    // "file:" so that no part of the name is taken for a protocol.
-    command.insert(command.end(), {"-c:a", "pcm_s16le", "-f", "wav", "-y", "file:" + output.wavFile});
-  } else {
-    command.insert(command.end(), {"-f", "null", "-"});
-  }
+  if (into)
+    command.insert(command.end(), {"-ar", std::to_string(into->rate), "-ac", std::to_string(into->channels)});
+  command.insert(command.end(), {"-c:a", "pcm_s16le", "-f", "wav", "pipe:1"});
   return command;
 }
 
-// One stream: the reader thread and the decoder process it feeds.
+const char* StreamPlayer::stateName(State state) {
+  switch (state) {
+    case State::Connecting: return "connecting";
+    case State::Playing: return "playing";
+    case State::Reconnecting: return "reconnecting";
+    case State::Failed: return "failed";
+    case State::Stopped: break;
+  }
+  return "stopped";
+}
+
+namespace {
+
+// One decoder process: the reader thread writes its input, the output
+// thread reads its PCM.
+struct Decoder {
+  pid_t pid = -1;
+  int in = -1;
+  int out = -1;
+  std::string name;
+  icy::StreamFormat format = icy::StreamFormat::Unknown;
+  std::atomic<bool> retired{false};  // its input is closed: it finishes what it holds
+  std::atomic<bool> done{false};     // ended and waited for
+  std::atomic<bool> gavePcm{false};
+  int exit = -1;                     // once done
+};
+
+}  // namespace
+
+// One stream: the reader thread, the decoders it feeds, and the output
+// thread that hands their PCM on, in order, to one output.
 class StreamPlayer::Session {
  public:
-  Session(StreamPlayer& player, std::string url) : player_(player), url_(std::move(url)) {}
+  Session(StreamPlayer& player, std::string url)
+      : player_(player),
+        url_(std::move(url)),
+        host_(icy::hostOf(url_)),
+        client_(player.options_.reader),
+        output_(player.options_.sound ? PcmOutput::Kind::Device
+                : player.options_.wavFile.empty() ? PcmOutput::Kind::Nowhere
+                                                  : PcmOutput::Kind::WavFile,
+                player.options_.wavFile, player.options_.decoderLog) {}
   ~Session() { end(); }
 
-  // The decoder starts once the stream's first bytes have told its format.
-  void begin() { thread_ = std::thread([this] { readStream(); }); }
+  void begin() {
+    outputThread_ = std::thread([this] { pumpDecoders(); });
+    readerThread_ = std::thread([this] { readStream(); });
+  }
 
-  // Stops the reader, then the decoder; returns the decoder's exit status.
+  // Stops the reader, then the decoders; the last decoder's exit status.
   int end() {
     if (ended_) return exit_;
     ended_ = true;
-    client_.stop();
     stopping_.store(true);
-    const bool sound = player_.options_.sound;
-    // With sound the user wants silence now; a decoding-only decoder gets
-    // its input closed and may finish what it holds.
-    if (sound && pid_ > 0) ::kill(pid_, SIGTERM);
-    if (thread_.joinable()) thread_.join();
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (pid_ > 0 && !reaped_) {
-      int status = reap(pid_, sound ? 500 : player_.options_.graceMs);
-      if (status == -2) {
-        ::kill(pid_, SIGTERM);
-        status = reap(pid_, 500);
-      }
-      if (status == -2) {
-        ::kill(pid_, SIGKILL);
-        status = reap(pid_, 5000);
-      }
-      exit_ = status < 0 ? -1 : status;
-      logLine("decoder ended (" + std::string(exit_ < 0 ? "killed" : "exit status " +
-                                                                       std::to_string(exit_)) +
-              ")");
-    } else if (reaped_) {
-      exit_ = reapedExit_;
+    client_.stop();
+    const bool now = player_.options_.sound;  // with sound the user wants silence now
+    if (now) killDecoders();
+    if (readerThread_.joinable()) readerThread_.join();
+    {
+      // A decoder that only decodes may finish what it holds.
+      std::unique_lock<std::mutex> lock(mutex_);
+      noMore_ = true;
+      changed_.notify_all();
+      if (!now) changed_.wait_for(lock, std::chrono::milliseconds(player_.options_.graceMs), [this] { return queue_.empty(); });
     }
-    pid_ = -1;
+    killDecoders();
+    if (now) output_.interrupt();
+    if (outputThread_.joinable()) outputThread_.join();
+    output_.close(now);
     return exit_;
   }
 
  private:
-  // Collects the stream's first bytes until they prove a format (or enough
-  // came to say they never will), then starts its decoder and feeds it.
-  void audio(const char* data, std::size_t len) {
-    if (decided_) {
-      feedDecoder(data, len);
-      return;
-    }
-    head_.append(data, len);
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(head_.data());
-    icy::StreamFormat format = icy::formatFromBytes(bytes, head_.size());
-    if (format == icy::StreamFormat::Unknown && head_.size() < sniffLimit()) return;
-    decided_ = true;
-    const std::string type = contentType_.empty() ? "no content type" : "content type " + contentType_;
-    if (format == icy::StreamFormat::Unknown) {
-      setProblem("cannot play this stream: its audio is no MP3, AAC or Ogg (" + type + ")");
-    } else {
-      {
-        std::lock_guard<std::mutex> lock(player_.mutex_);
-        player_.status_.format = icy::formatName(format);
-        ++player_.status_.version;
-      }
-      const auto family = [](icy::StreamFormat f) {
-        return f == icy::StreamFormat::OggVorbis || f == icy::StreamFormat::OggOpus ? icy::StreamFormat::OggOther : f;
-      };
-      const icy::StreamFormat named = icy::formatFromContentType(contentType_);
-      if (named != icy::StreamFormat::Unknown && family(named) != family(format))
-        logLine(url_ + ": " + type + ", but the audio is " + icy::formatName(format));
-      startDecoder(format);
-    }
-    std::string head;
-    head.swap(head_);
-    feedDecoder(head.data(), head.size());
+  using Shared = std::shared_ptr<Decoder>;
+
+  void killDecoders() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    killAll_ = true;
+    for (const Shared& d : queue_)
+      if (!d->done) ::kill(d->pid, SIGTERM);
   }
 
-  // Enough bytes to see two frames of any stream, past an ID3 tag ahead of it.
-  std::size_t sniffLimit() const {
-    constexpr std::size_t kWindow = 64 * 1024, kMaxTag = 1024 * 1024;
-    const auto* h = reinterpret_cast<const std::uint8_t*>(head_.data());
-    if (head_.size() < 10 || std::memcmp(h, "ID3", 3) != 0) return kWindow;
-    const std::size_t tag = (std::size_t(h[6] & 0x7F) << 21) | (std::size_t(h[7] & 0x7F) << 14) |
-                            (std::size_t(h[8] & 0x7F) << 7) | std::size_t(h[9] & 0x7F);
-    return std::min(tag, kMaxTag) + kWindow;
-  }
+  // --- the reader thread ---
 
-  void startDecoder(icy::StreamFormat format) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-      setProblem("no pipe for the decoder");
-      return;
-    }
-    const Options& o = player_.options_;
-    std::vector<std::string> command =
-        o.decoder.empty() ? decoderCommand(format, SoundOutput{o.sound, o.sound ? "" : o.wavFile}) : o.decoder;
-    decoderName_ = command[0];
-    std::vector<char*> argv;
-    for (auto& a : command) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    if (!o.decoderLog.empty())
-      posix_spawn_file_actions_addopen(&actions, 2, o.decoderLog.c_str(),
-                                       O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    // Its own process group: keys typed at the terminal never signal it.
-    posix_spawnattr_setpgroup(&attr, 0);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
-                                        POSIX_SPAWN_SETSIGMASK);
-    pid_t pid = -1;
-    int rc = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    ::close(fds[0]);
-    if (rc != 0) {
-      ::close(fds[1]);
-      setProblem("cannot start the decoder " + command[0] + " (" + std::strerror(rc) + "): install " +
-                 command[0] + "; playing without sound");
-      return;
-    }
-    // Never blocked for long: stop() must get through a decoder that hangs.
-    ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
-    fd_ = fds[1];
-    pid_ = pid;
-    logLine("decoder " + command[0] + " started (PID " + std::to_string(pid) + ")");
-    std::lock_guard<std::mutex> lock(player_.mutex_);
-    player_.status_.decoderPid = pid;
-    ++player_.status_.version;
-  }
-
-  void readStream() {
-    // A decoder that died makes writes fail with EPIPE, not kill the host.
+  // A program that died makes writes to it fail with EPIPE, not kill the host.
+  static void blockPipeSignal() {
     sigset_t pipeSignal;
     sigemptyset(&pipeSignal);
     sigaddset(&pipeSignal, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
-
-    client_.onHeaders = [this](const icy::StreamInfo& info) {
-      contentType_ = info.contentType;
-      if (info.name.empty()) return;
-      std::lock_guard<std::mutex> lock(player_.mutex_);
-      player_.status_.station = info.name;
-      ++player_.status_.version;
-    };
-    client_.onTitle = [this](const std::string& title) {
-      std::lock_guard<std::mutex> lock(player_.mutex_);
-      player_.status_.title = title;
-      ++player_.status_.version;
-    };
-    client_.onAudio = [this](const char* data, std::size_t len) { audio(data, len); };
-    icy::RetryPolicy retry;
-    retry.attempts = 3;
-    icy::RunSummary summary =
-        icy::runWithRetries(client_, url_, retry, [this](int attempt, int attempts, const icy::Result& r) {
-          logLine(url_ + ": " + r.message + "; reconnecting (" + std::to_string(attempt) + " of " +
-                  std::to_string(attempts) + ")");
-        });
-    if (stopping_.load()) return;
-    const icy::Result& last = summary.last;
-    logLine(url_ + ": " + last.message);
-    std::lock_guard<std::mutex> lock(player_.mutex_);
-    player_.status_.ended = true;
-    // A decoder that could not play it is the news, not the stream's end.
-    if (player_.status_.problem.empty()) player_.status_.problem = last.message;
-    ++player_.status_.version;
   }
 
-  void feedDecoder(const char* data, std::size_t len) {
-    if (fd_ < 0) return;
+  void readStream() {
+    blockPipeSignal();
+
+    follower_.onAudio = [this](icy::StreamFormat format, const char* data, std::size_t len) {
+      decode(format, data, len);
+    };
+    follower_.onUnknown = [this] {
+      fail("cannot play the stream from " + host_ + ": its audio is no MP3, AAC or Ogg (" +
+           (contentType_.empty() ? "no content type" : "content type " + contentType_) + ")");
+    };
+    client_.onHeaders = [this](const icy::StreamInfo& info) {
+      contentType_ = info.contentType;
+      follower_.restart();  // a new connection: its format is told afresh
+      resync_ = false;
+      if (info.name.empty()) return;
+      update([&](Status& s) {
+        s.station = info.name;
+        if (s.state == State::Connecting || (s.state == State::Playing && s.title.empty())) s.text = info.name;
+      });
+    };
+    client_.onTitle = [this](const std::string& title) {
+      update([&](Status& s) {
+        s.title = title;
+        if (s.state == State::Playing) s.text = title;
+      });
+    };
+    client_.onAudio = [this](const char* data, std::size_t len) {
+      if (!failing_.load()) follower_.feed(data, len);
+      if (resync_) {
+        follower_.restart();  // the decoder stopped: tell the format again from what follows
+        resync_ = false;
+      }
+      // Counted once handed on, so a stop after the last byte loses none of it.
+      update([&](Status& s) { s.audioBytes += len; });
+    };
+    const icy::RetryPolicy policy;
+    const icy::RunSummary run =
+        icy::runWithRetries(client_, url_, policy, [this](int attempt, int attempts, const icy::Result& r) {
+          logLine(url_ + ": " + r.message + "; reconnecting (" + std::to_string(attempt) + " of " +
+                  std::to_string(attempts) + ")");
+          update([&](Status& s) {
+            s.state = State::Reconnecting;
+            s.attempt = attempt;
+            s.text = icy::listenerText(r, url_);
+            ++s.reconnects;
+          });
+        });
+    retire();
+    if (stopping_.load() || failing_.load()) return;
+    logLine(url_ + ": " + run.last.message);
+    const bool complete = run.last.outcome == icy::Outcome::Complete;
+    update([&](Status& s) {
+      s.state = complete ? State::Stopped : State::Failed;
+      s.attempt = 0;
+      s.text = icy::listenerText(run, policy, url_);
+      s.ended = true;
+    });
+  }
+
+  // Bytes the follower proved to be of `format`.
+  void decode(icy::StreamFormat format, const char* data, std::size_t len) {
+    if (resync_ || failing_.load()) return;
+    if (!current_ || current_->format != format) {
+      if (!startDecoder(format)) return;
+    }
     while (len > 0 && !stopping_.load()) {
-      ssize_t n = ::write(fd_, data, len);
+      const ssize_t n = ::write(current_->in, data, len);
       if (n > 0) {
         data += n;
         len -= static_cast<std::size_t>(n);
-        std::lock_guard<std::mutex> lock(player_.mutex_);
-        player_.status_.audioBytes += static_cast<std::uint64_t>(n);
         continue;
       }
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && errno == EAGAIN) {
-        pollfd p{fd_, POLLOUT, 0};
+        pollfd p{current_->in, POLLOUT, 0};
         ::poll(&p, 1, 100);
         continue;
       }
-      // The decoder has gone; the stream goes on for its titles.
-      if (stopping_.load()) return;
-      const std::string why = std::strerror(errno);
-      ::close(fd_);
-      fd_ = -1;
-      const int status = reap(pid_, 2000);
-      if (status != -2) {
-        reaped_ = true;
-        reapedExit_ = status;
-        std::lock_guard<std::mutex> lock(player_.mutex_);
-        player_.status_.decoderPid = -1;
-      }
-      setProblem("the decoder " + decoderName_ + " stopped" +
-                 (status >= 0 ? " (exit status " + std::to_string(status) + ")" : " (" + why + ")") +
-                 ": it cannot play this stream; see the log");
+      if (!stopping_.load()) decoderStopped(std::strerror(errno));
       return;
     }
+    update([&](Status& s) {
+      if (s.state == State::Playing || s.ended) return;
+      s.state = State::Playing;
+      s.attempt = 0;
+      s.text = s.title.empty() ? s.station : s.title;
+    });
   }
 
-  void setProblem(const std::string& text) {
+  bool startDecoder(icy::StreamFormat format) {
+    const bool first = !current_;
+    retire();
+    const Options& o = player_.options_;
+    PcmFormat into;
+    bool known = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      known = outputFormat_.rate > 0;
+      into = outputFormat_;
+    }
+    const std::vector<std::string> command = o.decoder.empty() ? decoderCommand(format, known ? &into : nullptr) : o.decoder;
+    int in[2], out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0) return fail("no pipe for the decoder"), false;
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+      ::close(in[0]), ::close(in[1]);
+      return fail("no pipe for the decoder"), false;
+    }
+    std::string why;
+    const pid_t pid = startChild(command, {in[0], out[1], o.decoderLog}, why);
+    ::close(in[0]);
+    ::close(out[1]);
+    if (pid < 0) {
+      ::close(in[1]), ::close(out[0]);
+      return fail("cannot play the stream from " + host_ + ": no decoder for " + icy::formatName(format) +
+                  " (cannot start " + command[0] + ": " + why + "; install " + command[0] + ")"),
+             false;
+    }
+    // Never blocked for long: stop() must get through a decoder that hangs.
+    ::fcntl(in[1], F_SETFL, O_NONBLOCK);
+    auto d = std::make_shared<Decoder>();
+    d->pid = pid, d->in = in[1], d->out = out[0], d->name = command[0], d->format = format;
+    current_ = d;
+    logLine("decoder " + command[0] + " started for " + icy::formatName(format) + " (PID " + std::to_string(pid) + ")");
+    if (first) {
+      const icy::StreamFormat named = icy::formatFromContentType(contentType_);
+      if (named != icy::StreamFormat::Unknown && family(named) != family(format))
+        logLine(url_ + ": content type " + contentType_ + ", but the audio is " + icy::formatName(format));
+    } else {
+      logLine(url_ + ": the audio goes on as " + std::string(icy::formatName(format)));
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.push_back(d);
+      changed_.notify_all();
+    }
+    update([&](Status& s) {
+      s.decoderPid = pid;
+      s.format = icy::formatName(format);
+    });
+    return true;
+  }
+
+  // The decoder will get no more: it finishes what it holds.
+  void retire() {
+    if (!current_) return;
+    ::close(current_->in);
+    current_->retired = true;
+    current_.reset();
+  }
+
+  // The decoder stopped reading: a decoder that played gets a successor
+  // for what follows; one that never played twice in a row ends the stream.
+  void decoderStopped(const std::string& why) {
+    Shared d = current_;
+    retire();
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait_for(lock, std::chrono::seconds(2), [&] { return d->done.load(); });
+    }
+    const std::string status = d->done ? "exit status " + std::to_string(d->exit) : why;
+    logLine("the decoder " + d->name + " stopped (" + status + ")");
+    update([](Status& s) { s.decoderPid = -1; });
+    silentDeaths_ = d->gavePcm ? 0 : silentDeaths_ + 1;
+    if (silentDeaths_ >= 2)
+      fail("the decoder " + d->name + " stopped (" + status + "): it cannot play the stream from " + host_ +
+           "; see the log");
+    else
+      resync_ = true;
+  }
+
+  // The stream cannot be played: said, and no longer fetched.
+  void fail(const std::string& text) {
+    if (failing_.exchange(true)) return;
     logLine(text);
+    update([&](Status& s) {
+      s.state = State::Failed;
+      s.attempt = 0;
+      s.text = text;
+      s.ended = true;
+    });
+    client_.stop();
+  }
+
+  template <class Change>
+  void update(Change change) {
     std::lock_guard<std::mutex> lock(player_.mutex_);
-    player_.status_.problem = text;
+    change(player_.status_);
     ++player_.status_.version;
   }
 
+  // --- the output thread ---
+
+  void pumpDecoders() {
+    blockPipeSignal();  // the sound device's player may go
+    for (;;) {
+      Shared d;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return !queue_.empty() || noMore_; });
+        if (queue_.empty()) return;
+        d = queue_.front();
+      }
+      pump(*d);
+      update([&](Status& s) {
+        if (s.decoderPid == d->pid) s.decoderPid = -1;
+      });
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.pop_front();
+      d->done = true;
+      exit_ = d->exit;
+      changed_.notify_all();
+    }
+  }
+
+  // Hands one decoder's PCM on until it ends; a retired decoder that keeps
+  // silent while a newer one waits is ended.
+  void pump(Decoder& d) {
+    WavStreamReader wav;
+    std::string pcm;
+    bool refused = false;
+    auto quietSince = std::chrono::steady_clock::now();
+    for (;;) {
+      pollfd p{d.out, POLLIN, 0};
+      if (::poll(&p, 1, 200) > 0) {
+        char buffer[64 * 1024];
+        const ssize_t n = ::read(d.out, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        quietSince = std::chrono::steady_clock::now();
+        pcm.clear();
+        if (!refused && !wav.feed(buffer, static_cast<std::size_t>(n), pcm)) {
+          refused = true;
+          logLine("the decoder " + d.name + " gives no 16-bit PCM WAV; its output is not played");
+        }
+        if (!pcm.empty() && !refused) forward(d, wav.format(), pcm);
+      }
+      std::lock_guard<std::mutex> lock(mutex_);
+      const bool newer = queue_.size() > 1;
+      if (killAll_ || (d.retired && newer && std::chrono::steady_clock::now() - quietSince > std::chrono::seconds(2)))
+        ::kill(d.pid, SIGKILL);
+    }
+    ::close(d.out);
+    d.exit = endChild(d.pid, 500);
+    logLine("decoder " + d.name + " ended (" + (d.exit < 0 ? std::string("killed") : "exit status " + std::to_string(d.exit)) + ")");
+  }
+
+  void forward(Decoder& d, const PcmFormat& format, const std::string& pcm) {
+    std::string error;
+    if (!output_.isOpen()) {
+      if (outputBroken_) return;
+      if (!output_.open(format, error)) {
+        outputBroken_ = true;
+        return fail(error);
+      }
+      std::lock_guard<std::mutex> lock(mutex_);
+      outputFormat_ = format;
+    }
+    if (format != output_.format()) {
+      if (!d.gavePcm)
+        logLine("the decoder " + d.name + " gives " + std::to_string(format.rate) + " Hz, " +
+                std::to_string(format.channels) + " channels; the output has " + std::to_string(output_.format().rate) +
+                " Hz, " + std::to_string(output_.format().channels) + ": not played");
+      d.gavePcm = true;
+      return;
+    }
+    d.gavePcm = true;
+    if (!output_.write(pcm.data(), pcm.size(), error) && !outputBroken_) {
+      outputBroken_ = true;
+      fail(error);
+    }
+  }
+
   StreamPlayer& player_;
-  std::string url_;
+  const std::string url_, host_;
   icy::Client client_;
-  std::thread thread_;
+  std::thread readerThread_, outputThread_;
   std::atomic<bool> stopping_{false};
-  int fd_ = -1;     // the decoder's input; written by the thread only
-  std::atomic<pid_t> pid_{-1};  // set by the thread, signalled by end()
+  std::atomic<bool> failing_{false};
   bool ended_ = false;
-  int exit_ = -1;
-  // Written by the thread only, read by end() after it has joined.
+  int exit_ = -1;  // the last decoder's exit status
+
+  // The reader thread's own.
+  icy::FormatFollower follower_;
   std::string contentType_;
-  std::string head_;        // the first bytes, until they tell the format
-  bool decided_ = false;
-  std::string decoderName_;
-  bool reaped_ = false;     // the decoder died and was waited for
-  int reapedExit_ = -1;
+  Shared current_;       // the decoder being fed
+  bool resync_ = false;  // the decoder stopped: the format is told again
+  int silentDeaths_ = 0;
+
+  // The output thread's own.
+  PcmOutput output_;
+  bool outputBroken_ = false;
+
+  // Shared, under mutex_.
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Shared> queue_;  // decoders not yet ended, oldest first
+  PcmFormat outputFormat_;
+  bool noMore_ = false;
+  bool killAll_ = false;
 };
 
 StreamPlayer::StreamPlayer() : StreamPlayer(Options{}) {}
@@ -365,8 +505,12 @@ eServiceHandler* StreamPlayer::play(const eServiceReference& ref) {
     if (stream) {
       status_.url = ref.path;
       status_.station = ref.path;
+      status_.state = State::Connecting;
+      status_.text = icy::hostOf(ref.path);
     } else {
       status_.station = (ref.type == 1 ? "TV service " : "service ") + ref.toString();
+      status_.state = State::Playing;
+      status_.text = status_.station;
     }
   }
   if (stream) {
@@ -384,6 +528,11 @@ void StreamPlayer::stop() {
   std::lock_guard<std::mutex> lock(mutex_);
   lastExit_ = exit;
   status_.decoderPid = -1;
+  if (!status_.ended) {
+    status_.state = State::Stopped;
+    status_.attempt = 0;
+    status_.text = status_.station;
+  }
   status_.ended = true;
   ++status_.version;
 }

@@ -1,12 +1,13 @@
 #pragma once
 // The desktop host's real player behind eZapMain::playService. An internet
 // stream ("4096:0:0:0:0:0:0:0:0:0:" and an http or https URL) is read with
-// the shared ICY reader on a thread of its own; its format is told by its
-// first bytes (or, failing them, its content type) and its audio piped into
-// a decoder process for that format: mpg123 for MP3, ffmpeg for AAC and Ogg.
-// The decoder plays on the sound device when there is one, writes a WAV
-// file when asked, and otherwise only decodes, so titles work on any
-// machine. The handler answers info 1 with the stream title (its bytes as
+// the shared ICY reader on a thread of its own, fetched again under the
+// reader's reconnect rule when it drops, ends or stalls. Its format is told
+// by its bytes, again wherever its frames break off, and its audio piped
+// into a decoder process for that format: mpg123 for MP3, ffmpeg for AAC
+// and Ogg. The decoders' PCM goes to one output for the whole stream: the
+// sound device when there is one, a WAV file when asked, else nowhere, so
+// titles work on any machine. The handler answers info 1 with the stream title (its bytes as
 // the station sent them) and 2 with the station's name. Any other
 // reference is shown as playing by name; nothing runs.
 #include <sys/types.h>
@@ -19,7 +20,9 @@
 
 #include "host/eservice.h"
 #include "host/player_backend.h"
+#include "tools/icy/icy_client.h"
 #include "tools/icy/stream_format.h"
+#include "tools/oruvel-host/pcm_output.h"
 
 namespace oruvel_host {
 
@@ -27,16 +30,17 @@ namespace oruvel_host {
 // or a sound server's socket.
 bool soundDeviceAvailable();
 
-// Where decoded audio goes.
-struct SoundOutput {
-  bool device = false;  // the sound device
-  std::string wavFile;  // else, when set, this WAV file (16-bit PCM); else nowhere
-};
+// The decoder's command line for a stream of this format: it reads the
+// stream on standard input and writes a 16-bit PCM WAV stream on standard
+// output, at the given rate and channels when `into` is set (so a later
+// decoder matches the first), reporting the stream's format and any
+// trouble on its standard error. mpg123 for MP3, ffmpeg for the rest.
+std::vector<std::string> decoderCommand(icy::StreamFormat format, const PcmFormat* into);
 
-// The decoder's command line for a stream of this format, reading standard
-// input: mpg123 for MP3, ffmpeg for the rest. Decoding only, it reports the
-// stream's format and any trouble on its standard error.
-std::vector<std::string> decoderCommand(icy::StreamFormat format, const SoundOutput& output);
+// The player's reader: a listener hears within seconds why nothing plays
+// (8 s to connect, 9 s to bring audio), and a stream without audio for 10 s
+// is fetched again.
+icy::ClientOptions playerReaderOptions();
 
 class StreamPlayer : public ePlayerBackend, private eServiceHandler {
  public:
@@ -44,22 +48,31 @@ class StreamPlayer : public ePlayerBackend, private eServiceHandler {
     std::vector<std::string> decoder;  // every format's decoder; empty: decoderCommand()
     bool sound = false;
     std::string wavFile;               // without sound: decode into this WAV file
-    std::string decoderLog;            // the decoder's output; "": our stderr
+    std::string decoderLog;            // the decoders' messages; "": our stderr
     int graceMs = 2000;                // a decoder that only decodes may finish this long
+    icy::ClientOptions reader = playerReaderOptions();
   };
+
+  enum class State { Connecting, Playing, Reconnecting, Failed, Stopped };
 
   // What plays now, for the front end's player line.
   struct Status {
+    State state = State::Stopped;
+    int attempt = 0;            // Reconnecting: which reconnect in a row
+    // What the state is about: Connecting, the station (its icy-name once
+    // known, else the host); Playing, the title (the station until one
+    // came); Reconnecting, why; Failed, why, naming the host; Stopped, the station.
+    std::string text;
+    int reconnects = 0;         // since play()
     bool stream = false;        // an internet stream (else a service by name)
     std::string reference;      // the service reference as text
     std::string url;
     std::string station;        // icy-name, or the URL until the headers came
     std::string title;          // the latest stream title, its bytes as sent
     std::string format;         // "MP3", "AAC", ... once the first bytes told
-    std::string problem;        // why the stream is not playing, when it is not
-    std::uint64_t audioBytes = 0;  // handed to the decoder
+    std::uint64_t audioBytes = 0;  // audio bytes the stream brought, once handed to a decoder
     pid_t decoderPid = -1;      // -1: no decoder running
-    bool ended = false;         // the stream has ended or failed
+    bool ended = false;         // the stream has failed or stopped
     std::uint64_t version = 0;  // changes whenever any of the above does
   };
 
@@ -74,6 +87,8 @@ class StreamPlayer : public ePlayerBackend, private eServiceHandler {
   void stop() override;
 
   Status status() const;
+  // "connecting", "playing", "reconnecting", "failed", "stopped".
+  static const char* stateName(State state);
   // The exit status of the last decoder that was ended (-1: killed or none).
   int lastDecoderExit() const;
   eServiceHandler* handler() { return this; }

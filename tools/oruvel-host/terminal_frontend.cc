@@ -13,6 +13,7 @@
 #include "host/host.h"
 #include "host/lcd_panel.h"
 #include "tools/icy/title_text.h"
+#include "tools/icy/icy_reconnect.h"
 #include "tools/oruvel-host/stream_player.h"
 #include "tools/oruvel-host/widget_visitor.h"
 
@@ -495,12 +496,31 @@ std::string TerminalFrontend::playerText() const {
     const StreamPlayer::Status s = setup_.player->status();
     if (s.stream) {
       // Each piece in its own charset, so a Latin-1 title leaves a UTF-8 name be.
+      const std::string dash = unicode_ ? " \u2014 " : " - ";
       text = (unicode_ ? "\u266a " : "Playing: ") + icy::titleToUtf8(s.station);
-      if (!s.title.empty()) text += (unicode_ ? " \u2014 " : " - ") + icy::titleToUtf8(s.title);
-      if (!s.format.empty()) text += "  [" + s.format + "]";
-      if (!s.problem.empty()) text += "  (" + icy::titleToUtf8(s.problem) + ")";
-      else if (!setup_.sound && !setup_.wavFile.empty()) text += "  [decoding into " + setup_.wavFile + "]";
-      else if (!setup_.sound) text += "  [no sound device: decoding only]";
+      // What went wrong leads, so a long station address cannot push it off the line.
+      const std::string named = s.station == s.url ? "" : dash + icy::titleToUtf8(s.station);
+      switch (s.state) {
+        case StreamPlayer::State::Connecting:
+          text = (unicode_ ? "\u266a " : "") + ("connecting to " + icy::titleToUtf8(s.text)) + (unicode_ ? "\u2026" : "...");
+          break;
+        case StreamPlayer::State::Reconnecting:
+          text = (unicode_ ? "\u266a " : "") + ("reconnecting (" + std::to_string(s.attempt) + " of " +
+                  std::to_string(icy::RetryPolicy().attempts) + "): ") + icy::titleToUtf8(s.text) + named;
+          break;
+        case StreamPlayer::State::Failed:
+          text = (unicode_ ? "\u2717 " : "") + ("failed: " + icy::titleToUtf8(s.text)) + named;
+          break;
+        case StreamPlayer::State::Stopped:
+          text = (unicode_ ? "\u25a0 " : "") + ("stopped: " + icy::titleToUtf8(s.station));
+          break;
+        case StreamPlayer::State::Playing:
+          if (!s.title.empty()) text += dash + icy::titleToUtf8(s.title);
+          if (!s.format.empty()) text += "  [" + s.format + "]";
+          if (!setup_.sound && !setup_.wavFile.empty()) text += "  [decoding into " + setup_.wavFile + "]";
+          else if (!setup_.sound) text += "  [no sound device: decoding only]";
+          break;
+      }
     } else {
       text = (unicode_ ? "\u25b6 " : "Playing: ") + s.station;
     }
