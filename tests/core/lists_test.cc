@@ -58,6 +58,7 @@ Rows local(oruvel::StationList& list, const TempRoot& root, const std::string& c
 TEST(Lists, GenresAreTheExactElementsAfterTheLocalEntries) {
   TempRoot root;
   oruvel::GenreList genres;
+  const long filesBefore = testsupport::openDescriptors();
   const Entries local = {{"local:lumostations.xml", 1}, {"local: stations.xml", 2}};
   const Entries want = {local[0], local[1], {"First", 3}, {"R&amp;B\xFC", 4}, {"", 5}, {std::string(63, 'n'), 6}, {"Second", 7}};
   EXPECT_EQ(readGenres(genres, root, "<genre name=\"First\"/><genre name=\"Other\"/>\n"
@@ -78,6 +79,7 @@ TEST(Lists, GenresAreTheExactElementsAfterTheLocalEntries) {
   GenreNode* before = genres.genre_ende;
   EXPECT_FALSE(oruvel::readGenreList(genres, root.at("/missing.xml").c_str(), [](const char*, int) { ADD_FAILURE(); }));
   EXPECT_TRUE(genres.genre_ende == before && genres.AnzahlGenreElemente == 0);
+  EXPECT_EQ(testsupport::openDescriptors(), filesBefore) << "a read leaves no file open";
 }
 
 TEST(Lists, DirectoryPageFilterAndFieldCuts) {
