@@ -1,8 +1,6 @@
 #pragma once
-// Bounded handling of the fixed-width text buffers and of line reading.
+// Bounded handling of the fixed-width text buffers and of line ends.
 #include <cstddef>
-#include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -47,36 +45,5 @@ inline std::string_view stripLineEnd(std::string_view line) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   return line;
 }
-
-// Reads a file in pieces the way a fixed line buffer of `bufferSize` bytes
-// does: at most bufferSize-1 bytes a piece, a piece ends after a newline,
-// so a longer line arrives in several pieces. Bytes are counted, not
-// NUL-searched, so a NUL inside a line cannot shorten or overrun anything.
-// Reading ends after `limit` bytes of the file, as at its end.
-class PieceReader {
- public:
-  PieceReader(std::FILE* file, std::size_t bufferSize, std::size_t limit = SIZE_MAX)
-      : file_(file), max_(bufferSize - 1), left_(limit) {
-    buf_.reserve(max_);
-  }
-  // The next piece, newline included when it was read; false at end of file.
-  bool next(std::string_view& piece) {
-    buf_.clear();
-    int c;
-    while (buf_.size() < max_ && left_ > 0 && (c = getc_unlocked(file_)) != EOF) {
-      --left_;
-      buf_ += static_cast<char>(c);
-      if (c == '\n') break;
-    }
-    piece = buf_;
-    return !buf_.empty();
-  }
-
- private:
-  std::FILE* file_;
-  std::size_t max_;
-  std::size_t left_;
-  std::string buf_;
-};
 
 }  // namespace oruvel

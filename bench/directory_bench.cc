@@ -56,31 +56,27 @@ class PageFile {
 
 void BM_ReadDirectoryPage(benchmark::State& state) {
   PageFile page(static_cast<int>(state.range(0)));
-  which_bitrate[0] = '0';
-  which_bitrate[1] = '\0';
+  oruvel::StationList stations;  // its filter is off
   for (auto _ : state) {
-    oruvel::readDirectoryPage(page.path());
-    benchmark::DoNotOptimize(net_ende);
+    oruvel::readDirectoryPage(stations, page.path());
+    benchmark::DoNotOptimize(stations.net_ende);
   }
-  if (AnzahlNETElemente != state.range(0)) state.SkipWithError("wrong station count");
-  RemoveList();
+  if (stations.AnzahlNETElemente != state.range(0)) state.SkipWithError("wrong station count");
 }
 BENCHMARK(BM_ReadDirectoryPage)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 void BM_FillStationList(benchmark::State& state) {
   PageFile page(static_cast<int>(state.range(0)));
-  which_bitrate[0] = '0';
-  which_bitrate[1] = '\0';
-  oruvel::readDirectoryPage(page.path());
+  oruvel::StationList stations;  // its filter is off
+  oruvel::readDirectoryPage(stations, page.path());
   eListBox<eListBoxEntryText> box(nullptr);
   for (auto _ : state) {
-    oruvel::fillStationListBox(&box);
+    oruvel::fillStationListBox(&box, stations);
     benchmark::DoNotOptimize(box.getCount());
   }
-  if (box.getCount() != state.range(0) + 1 || net_anker != net_ende)
+  if (box.getCount() != state.range(0) + 1 || stations.net_anker != stations.net_ende)
     state.SkipWithError("list box not filled as expected");
   box.clearList();
-  RemoveList();
 }
 BENCHMARK(BM_FillStationList)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
@@ -88,16 +84,14 @@ BENCHMARK(BM_FillStationList)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmar
 // the top of the list (the far end of its links).
 void BM_LookUpStation(benchmark::State& state) {
   PageFile page(static_cast<int>(state.range(0)));
-  which_bitrate[0] = '0';
-  which_bitrate[1] = '\0';
-  oruvel::readDirectoryPage(page.path());
+  oruvel::StationList stations;  // its filter is off
+  oruvel::readDirectoryPage(stations, page.path());
   int key = 0;
   for (auto _ : state) {
-    NET_Element_ermitteln(key % 16 + 1, AnzahlNETElemente);
-    benchmark::DoNotOptimize(net_anker);
+    stations.NET_Element_ermitteln(key % 16 + 1, stations.AnzahlNETElemente);
+    benchmark::DoNotOptimize(stations.net_anker);
     ++key;
   }
-  RemoveList();
 }
 BENCHMARK(BM_LookUpStation)->Arg(1000)->Arg(100000);
 

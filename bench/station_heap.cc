@@ -44,20 +44,21 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: station_heap PAGE\n");
     return 2;
   }
+  oruvel::StationList list;
   const std::size_t heldBefore = mallinfo2().uordblks;
   const std::size_t liveBefore = live;
   peak = live;
-  if (!oruvel::readDirectoryPage(argv[1])) {
+  if (!oruvel::readDirectoryPage(list, argv[1])) {
     std::fprintf(stderr, "station_heap: cannot read %s\n", argv[1]);
     return 1;
   }
   const std::size_t held = mallinfo2().uordblks - heldBefore;
   const std::size_t most = peak - liveBefore;
-  const int stations = AnzahlNETElemente;
+  const int stations = list.AnzahlNETElemente;
   const double n = stations > 0 ? stations : 1;
   std::printf("stations: %d (%u-bit build)\n", stations, static_cast<unsigned>(sizeof(void*) * 8));
   std::printf("held after reading: %zu bytes, %.1f a station\n", held, held / n);
   std::printf("most while reading: %zu bytes, %.1f a station\n", most, most / n);
-  RemoveList();
+  list.RemoveList();
   return 0;
 }

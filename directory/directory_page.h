@@ -1,60 +1,21 @@
 #pragma once
 // The directory page, read with few instructions for the receiver's slow
-// processor: the file a block at a time, cut into the pieces a fixed line
-// buffer gives, and each piece's four keys found in one pass over it. The
-// pieces, keys, values and cuts are those of PieceReader and quotedValue.
+// processor: each piece's four keys found in one pass over it. The keys,
+// values and cuts are those of quotedValue.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <string_view>
-#include <vector>
 
 #include "base/fixed_text.h"
+#include "base/piece_reader.h"
 #include "directory/text_store.h"
 
 namespace oruvel {
 
-// Reads a file in pieces as a fixed line buffer of `bufferSize` bytes does
-// (at most bufferSize-1 bytes a piece, a piece ends after a newline, so a
-// longer line arrives in several pieces), but a block at a time, and at
-// most `limit` bytes of the file. Behind every piece at least
-// kReadableBehind more bytes can be read, so a search may look at a whole
-// window past a piece's end (and disregard what it finds there).
-class BlockPieceReader {
- public:
-  static constexpr std::size_t kReadableBehind = 16;
-
-  BlockPieceReader(std::FILE* file, std::size_t bufferSize, std::size_t limit);
-  // The next piece, newline included when it was read; false at the end.
-  bool next(std::string_view& piece) {
-    if (end_ - begin_ < max_ && !atEnd_) refill();
-    const std::size_t available = end_ - begin_ < max_ ? end_ - begin_ : max_;
-    if (available == 0) return false;
-    const char* start = block_.data() + begin_;
-    const void* newline = std::memchr(start, '\n', available);
-    const std::size_t size =
-        newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - start) + 1 : available;
-    piece = std::string_view(start, size);
-    begin_ += size;
-    return true;
-  }
-
- private:
-  void refill();
-
-  std::FILE* file_;
-  std::size_t max_;
-  std::size_t left_;  // bytes of the file still to be read
-  std::size_t filled_;  // bytes of block_ that reading may fill; the rest stays readable
-  std::vector<char> block_;
-  std::size_t begin_ = 0, end_ = 0;  // the unread bytes of block_
-  bool atEnd_ = false;
-};
-
 namespace page_scan {
 
-constexpr std::size_t kWindow = BlockPieceReader::kReadableBehind;
+constexpr std::size_t kWindow = PieceReader::kReadableBehind;
 
 // Where the first byte `c` lies among the kWindow bytes at `p`, all of which
 // must be readable; kWindow when there is none. Eight bytes are compared at
@@ -97,7 +58,7 @@ inline const char* find(const char* p, const char* end, char c) {
 // its first occurrence in one pass over the line's "=" signs: where each
 // one's quoted value starts (behind the opening quote, skipped unseen), null
 // for a key that does not occur. The line must be a piece of a
-// BlockPieceReader.
+// PieceReader.
 struct DirectoryKeys {
   enum Key { kName, kId, kBitrate, kGenre, kCount };
   const char* valueAt[kCount];
@@ -156,7 +117,7 @@ inline DirectoryKeys::Key keyEndingAt(const char* begin, const char* eq) {
 
 }  // namespace page_scan
 
-// The keys of one piece of a BlockPieceReader.
+// The keys of one piece of a PieceReader.
 inline DirectoryKeys directoryKeys(std::string_view line) {
   const char* const begin = line.data();
   const char* const end = begin + line.size();

@@ -5,7 +5,9 @@
 
 #include <cerrno>
 
+#include "base/piece_reader.h"
 #include "directory/line_values.h"
+#include "directory/station_list.h"
 #include "base/directory_host.h"
 
 namespace oruvel {
@@ -24,19 +26,12 @@ std::string favouriteRecord(std::string_view name, std::string_view id) {
 bool favouriteReadsBack(std::string_view name, std::string_view id) {
   if (id.find_first_of("&\"") != std::string_view::npos) return false;
   const std::string record = favouriteRecord(name, id);
-  // The reader's pieces: at most 511 bytes (its 512-byte line buffer), each
-  // ending after a newline at the latest. The first holds "name="; the one
+  // In the local station reader's pieces, the first holds "name="; the one
   // after it gives the id when it holds "url=".
-  std::string_view rest = record;
-  auto nextPiece = [&rest] {
-    std::string_view piece = rest.substr(0, 511);
-    std::size_t newline = piece.find('\n');
-    if (newline != std::string_view::npos) piece = piece.substr(0, newline + 1);
-    rest.remove_prefix(piece.size());
-    return piece;
-  };
-  nextPiece();
-  const std::string_view urlLine = nextPiece();
+  PieceReader reader(record, kStationLineBuffer);
+  std::string_view nameLine, urlLine;
+  reader.next(nameLine);
+  reader.next(urlLine);
   return lineHas(urlLine, "url=") && ampersandValue(urlLine, "id=").text == id;
 }
 

@@ -2,25 +2,10 @@
 
 #include <cstdio>
 
-#include "directory/node_list.h"
-#include "directory/text_store.h"
 #include "base/fixed_text.h"
+#include "base/piece_reader.h"
 #include "base/read_bounds.h"
 #include "base/regular_file.h"
-
-GenreNode* genre_anker = nullptr;
-GenreNode* genre_ende = nullptr;
-int AnzahlGenreElemente = 0;
-char which_genre[64];
-
-namespace {
-// The nodes of the Genre list, their storage and their key index, and
-// their names.
-oruvel::NodeList<GenreNode> genres;
-oruvel::TextStore genreNames;
-}  // namespace
-
-void GENRE_Element_ermitteln(int key, int count) { genre_anker = genres.withKey(key, count); }
 
 namespace oruvel {
 
@@ -40,17 +25,19 @@ bool genreNameInLine(std::string_view line, std::string_view& name) {
   return true;
 }
 
-bool readGenreList(const char* path, const std::function<void(const char*, int)>& onEntry) {
-  AnzahlGenreElemente = 0;
+bool readGenreList(GenreList& list, const char* path, const std::function<void(const char*, int)>& onEntry) {
+  list.AnzahlGenreElemente = 0;
   std::FILE* file = openRegularFile(path, "r+");
   if (!file) return false;
 
-  genre_anker = genre_ende = nullptr;
+  list.genre_anker = list.genre_ende = nullptr;
+  NodeList<GenreNode>& genres = list.nodes;
+  TextStore& names = list.names;
   genres.clear();
-  genreNames.clear();
+  names.clear();
   auto add = [&](std::string_view name) {
     GenreNode* node = genres.push();
-    node->name = genreNames.add(name, GenreNode::kNameBytes);
+    node->name = names.add(name, GenreNode::kNameBytes);
     if (onEntry) onEntry(node->name, genres.count());
   };
   add(kFavouritesGenre);
@@ -63,9 +50,9 @@ bool readGenreList(const char* path, const std::function<void(const char*, int)>
   std::fclose(file);
 
   genres.trim();
-  genreNames.trim();
-  genre_anker = genre_ende = genres.head();
-  AnzahlGenreElemente = genres.count();
+  names.trim();
+  list.genre_anker = list.genre_ende = genres.head();
+  list.AnzahlGenreElemente = genres.count();
   return true;
 }
 

@@ -3,22 +3,17 @@
 #include <cstdio>
 
 #include "directory/directory_download.h"
-#include "base/config.h"
 #include "base/directory_host.h"
 #include "base/fixed_paths.h"
 #include "base/fixed_text.h"
+#include "base/piece_reader.h"
 #include "base/fs_root.h"
 #include "base/read_bounds.h"
 #include "base/regular_file.h"
 #include "base/shell.h"
 
-char playlist_string[256];
-char play_stream[256];
-char ripp_stream[256];
-int playlistread_error = 0;
-int item_eintrag = 1;
-
-int OpenPlayList() {
+int OpenPlayList(oruvel::TuneIn& tuneIn) {
+  char(&playlist_string)[256] = tuneIn.playlist_string;
   std::FILE* file = oruvel::openRegularFile(oruvel::rootedPath(oruvel::paths::kLumoList).c_str(), "r+");
   if (!file) return 1;
   // Read more than fits, so a longer line is told apart from one that fits.
@@ -45,27 +40,22 @@ std::string playlistCommand(std::string_view id) {
 
 void downloadPlaylist(std::string_view id) { runShellInto(playlistCommand(id), rootedPath(paths::kLumoList)); }
 
-bool resolveStreamStrings() {
-  ripp_stream[0] = '\0';
-  playlist_string[0] = '\0';
-  if (OpenPlayList() != 0) return false;
-  std::string_view url = fixedView(playlist_string);
+bool resolveStreamStrings(TuneIn& tuneIn, const Config& config) {
+  tuneIn.ripp_stream[0] = '\0';
+  tuneIn.playlist_string[0] = '\0';
+  if (OpenPlayList(tuneIn) != 0) return false;
+  std::string_view url = fixedView(tuneIn.playlist_string);
   std::string play = std::string(kStreamPrefix).append(url);
-  std::string ripp = std::string(fixedView(RIPPER)) + " " + std::string(url) + " -d " +
-                     std::string(fixedView(RIPDIR));
-  if (play.size() >= sizeof play_stream || ripp.size() >= sizeof ripp_stream) {
+  std::string ripp = std::string(fixedView(config.RIPPER)) + " " + std::string(url) + " -d " +
+                     std::string(fixedView(config.RIPDIR));
+  if (play.size() >= sizeof tuneIn.play_stream || ripp.size() >= sizeof tuneIn.ripp_stream) {
     // A cut URL would be a wrong address: as good as no playlist.
-    playlist_string[0] = '\0';
+    tuneIn.playlist_string[0] = '\0';
     return false;
   }
-  copyBounded(play_stream, play);
-  copyBounded(ripp_stream, ripp);
+  copyBounded(tuneIn.play_stream, play);
+  copyBounded(tuneIn.ripp_stream, ripp);
   return true;
-}
-
-std::string ripperCommandLine() {
-  return shellQuote(fixedView(RIPPER)) + " " + shellQuote(fixedView(playlist_string)) + " -d " +
-         shellQuote(fixedView(RIPDIR));
 }
 
 }  // namespace oruvel

@@ -9,14 +9,16 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "host/lcd_device.h"
-#include "lcd/lcd_font.h"
 #include "base/fixed_paths.h"
 #include "base/fs_root.h"
+#include "base/lcd_device.h"
+#include "lcd/lcd_font.h"
 
-// Optional: a host that installs no device calls of its own, like the
-// receiver's, does not have it, and the address is then null.
+#ifndef ORUVEL_RECEIVER_LCD
+// Optional: a host that installs no device calls of its own does not have
+// it, and the address is then null.
 #pragma weak eLCDDeviceInstalled
+#endif
 
 namespace {
 
@@ -34,10 +36,15 @@ const eLCDDeviceCalls kSystemCalls = {
 };
 
 // The host's device calls where it installed its own (the desktop host's
-// emulated panel), otherwise the system's.
+// emulated panel), otherwise the system's. The receiver's build makes the
+// system's calls only.
 const eLCDDeviceCalls& device() {
+#ifdef ORUVEL_RECEIVER_LCD
+  return kSystemCalls;
+#else
   const eLCDDeviceCalls* host = eLCDDeviceInstalled ? eLCDDeviceInstalled() : nullptr;
   return host ? *host : kSystemCalls;
+#endif
 }
 
 }  // namespace

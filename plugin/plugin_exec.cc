@@ -1,6 +1,7 @@
 // The entry point and one run of the plug-in, from the host's call to the
 // hand-back of the service that played before.
 #include <string>
+#include <vector>
 
 #include "base/version.h"
 #include "host/host.h"
@@ -9,29 +10,26 @@
 #include "base/fs_root.h"
 #include "ui/play_service.h"
 #include "base/shell.h"
-#include "ripper/ripper_files.h"
+#include "ripper/ripper_control.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
+#include "ui/plugin_state.h"
 
 namespace {
+
+// Everything the plug-in keeps between its runs, built when the library is
+// loaded (the display opens the LCD then) and kept until it is unloaded.
+// The plug-in's only mutable object at namespace scope: each run and its
+// windows get it, or the part of it they need, as a parameter.
+oruvel::PluginState loaded;
 
 // A modal box; the value of the button that closed it.
 int ask(const char* text, int flags) { return oruvel::askUser(text, "Oruvel", flags); }
 
-// Stops every ripper, then waits (bounded) for the one our PID file names to
-// end, so the probe after it does not meet it on its way out.
-void killAllRippers() {
-  namespace rip = oruvel::ripper;
-  char pid[7];
-  const bool named = rip::readPidFile(pid) == rip::PidFile::valid && rip::isRunningRipper(pid);
-  oruvel::runShell(std::string("killall ") + rip::kProcessName);
-  if (named) rip::awaitEnd(pid, [] { return eApp->now(); });
-}
-
 // At entry the user has to close the notice before the ripper is stopped;
 // at the end it is only on screen while the ripper is stopped.
-void offerToStopRipper(bool atEntry) {
-  if (my_findpid() == 0) return;
+void offerToStopRipper(const oruvel::ripper::Control& ripper, bool atEntry) {
+  if (my_findpid(ripper) == 0) return;
   if (ask("lumoripper is running. press OK to stopp ripping.", oruvel::kBoxInfoOkCancel) !=
       eMessageBox::btOK)
     return;
@@ -39,17 +37,16 @@ void offerToStopRipper(bool atEntry) {
                    atEntry ? oruvel::kBoxInfoOk : oruvel::kBoxOk, eMessageBox::btOK, 0);
   wait.show();
   if (atEntry) wait.exec();
-  killAllRippers();
-  my_findpid();
+  ripper.stopAll([] { return eApp->now(); });
+  my_findpid(ripper);
   wait.hide();
 }
 
-void tellOverlongKeys() {
-  int count = 0;
-  const char* const* keys = oruvel::configTooLongKeys(&count);
-  if (count == 0) return;
+void tellOverlongKeys(const oruvel::Config& config) {
+  const std::vector<const char*>& keys = config.tooLongKeys;
+  if (keys.empty()) return;
   std::string text = "These settings in oruvel.conf are too long and were not used:";
-  for (int i = 0; i < count; ++i) text += std::string(i ? ", " : " ") + keys[i];
+  for (std::size_t i = 0; i < keys.size(); ++i) text += std::string(i ? ", " : " ") + keys[i];
   text += ".\nRIPDIR takes at most 255 characters, the others 127.";
   ask(text.c_str(), oruvel::kBoxInfoOk);
 }
@@ -65,15 +62,15 @@ extern "C" __attribute__((visibility("default"))) int plugin_exec() {
   if (eServiceInterface* services = eDVB::getInstance()->getServiceAPI())
     savedService = ref2string(services->getCurrentService());
 
-  offerToStopRipper(true);
+  offerToStopRipper(loaded.ripper, true);
 
-  if (ReadConfFile() == 1) {
+  if (ReadConfFile(loaded.config) == 1) {
     ask("Configuration read error!\n", oruvel::kBoxInfoOk);
     return 1;
   }
-  tellOverlongKeys();
+  tellOverlongKeys(loaded.config);
 
-  eOruvel window;
+  eOruvel window(loaded);
   window.show();
   int closedWith = window.exec();
   window.hide();
@@ -82,7 +79,7 @@ extern "C" __attribute__((visibility("default"))) int plugin_exec() {
   removeTemporaryFile(oruvel::paths::kLumoPidProbe);
   removeTemporaryFile(oruvel::paths::kLumoList);
 
-  offerToStopRipper(false);
+  offerToStopRipper(loaded.ripper, false);
 
   if (closedWith != 0)
     ask("Oruvel V" ORUVEL_VERSION " by kWIBEL\nListen to internet radio stations and record them.", oruvel::kBoxInfoOk);

@@ -10,6 +10,7 @@
 
 #include "base/fixed_paths.h"
 #include "base/fixed_text.h"
+#include "base/piece_reader.h"
 #include "base/fs_root.h"
 #include "base/read_bounds.h"
 #include "base/regular_file.h"

@@ -5,9 +5,6 @@
 #include "base/version.h"
 #include "ui/widget_factory.h"
 
-int inp_bitrate_flag = 0;
-int inp_genre_flag = 0;
-
 namespace {
 
 using oruvel::makeLabel;
@@ -36,7 +33,8 @@ eTextInputField* makeInput(eOruvel* window, const char* name, int maxChars,
 
 }  // namespace
 
-eOruvel::eOruvel() : eWindow(1) {
+eOruvel::eOruvel(oruvel::PluginState& state)
+    : eWindow(1), state_(state), browser_(state.config, state.genres, state.stations, state.tuneIn) {
   cmove(ePoint(70, 60));
   cresize(eSize(560, 460));
   setText("Oruvel V" ORUVEL_VERSION " by kWIBEL");
@@ -113,17 +111,16 @@ eOruvel::eOruvel() : eWindow(1) {
   setHelpID(93);
   setFocus(genre_combo);
 
-  status_timer = new eTimer(eApp);
-  status_timer->timeout.connect(SigC::slot(*this, &eOruvel::getStreamInfo));
-  status_timer->start(3000, false);
+  status_timer = std::make_unique<oruvel::StatusTicker>(
+      state_, oruvel::StatusTicker::Labels{play_status, nullptr, rip_button, rip_status, "lumoripper is not running."},
+      SigC::slot(*this, &eOruvel::getStreamInfo));
 
   LumoRipperStatus();
 }
 
-eOruvel::~eOruvel() {
-  // The children go with the host's widget tree; the timer is ours, and
-  // deleting it stops it.
-  delete status_timer;
-}
+// The children go with the host's widget tree; the status tick is ours.
+eOruvel::~eOruvel() = default;
 
 void eOruvel::selectedYELLOW() { WriteMyStations(); }
+
+void eOruvel::getStreamInfo() { status_timer->tick(); }

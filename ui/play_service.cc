@@ -3,11 +3,7 @@
 #include "ui/play_service.h"
 
 #include "host/host.h"
-#include "ripper/ripper_files.h"
-
-int my_findpid() {
-  return oruvel::ripper::probe() == oruvel::ripper::Probe::running ? 1 : 0;
-}
+int my_findpid(const oruvel::ripper::Control& ripper) { return ripper.running() ? 1 : 0; }
 
 int my_playService(const eServiceReference& ref) {
   if (eServiceReference::locked.count(ref)) {

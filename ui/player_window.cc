@@ -1,11 +1,9 @@
 #include "ui/player_window.h"
 
-#include "ui/lcd_status.h"
-#include "base/fixed_text.h"
 #include "ui/main_window.h"
 #include "ui/widget_factory.h"
 
-eShowInfo::eShowInfo() : eWindow(2), refresh_timer(nullptr) {
+eShowInfo::eShowInfo(oruvel::PluginState& state) : eWindow(2) {
   cmove(ePoint(70, 100));
   cresize(eSize(560, 110));
   setText("Oruvel player");
@@ -15,27 +13,20 @@ eShowInfo::eShowInfo() : eWindow(2), refresh_timer(nullptr) {
   info2_label->setName("info2_label");
   rip_info_label = oruvel::makeLabel(this, 10, 80, 400, 30, " ");
   rip_info_label->setName("rip_info_label");
-  refresh_timer = new eTimer(eApp);
-  refresh_timer->timeout.connect(SigC::slot(*this, &eShowInfo::getStreamInfo));
-  refresh_timer->start(3000, false);
-}
-
-eShowInfo::~eShowInfo() { delete refresh_timer; }
-
-void eShowInfo::getStreamInfo() {
-  info1_label->setText(oruvel::serviceInfo(1));
-  info2_label->setText(oruvel::serviceInfo(2));
   // Here a missing progress file shows as one blank.
-  if (!oruvel::readRipperLine()) oruvel::copyBounded(lm_info, " ");
-  rip_info_label->setText(lm_info);
-  oruvel::refreshLcd();
-  refresh_timer->start(3000, false);
+  refresh_timer = std::make_unique<oruvel::StatusTicker>(
+      state, oruvel::StatusTicker::Labels{info1_label, info2_label, nullptr, rip_info_label, " "},
+      SigC::slot(*this, &eShowInfo::getStreamInfo));
 }
+
+eShowInfo::~eShowInfo() = default;
+
+void eShowInfo::getStreamInfo() { refresh_timer->tick(); }
 
 void eOruvel::miniSelButton() {
   hide();
   showPic();
-  eShowInfo player;
+  eShowInfo player(state_);
   player.show();
   player.exec();
   player.hide();

@@ -11,18 +11,18 @@
 
 namespace oruvel {
 
-inline void fillStationListBox(eListBox<eListBoxEntryText>* box) {
-  static const eString noHelp;
+inline void fillStationListBox(eListBox<eListBoxEntryText>* box, StationList& list) {
+  const eString noHelp;
   box->beginAtomic();
   box->clearList();
   new eListBoxEntryText(box, "[leave listbox]", keyPointer(0), 0, noHelp, 0);
-  const std::vector<StationNode*>& stations = stationsInKeyOrder();
+  const std::vector<StationNode*>& stations = list.stationsInKeyOrder();
   for (std::size_t i = 0; i < stations.size(); ++i)
     new eListBoxEntryText(box, stations[i]->name, keyPointer(static_cast<int>(i) + 1), 0, noHelp, 0);
   box->endAtomic();
   // Looking each station up by key left the cursor on the last one; saving
   // right after a refill offers that station.
-  if (!stations.empty()) net_anker = stations.back();
+  if (!stations.empty()) list.net_anker = stations.back();
 }
 
 // "(%i) %s" with the row and the station's name, made without a format

@@ -15,20 +15,21 @@ namespace {
 TEST(Config, FilesAsWrittenAndValuesThatDoNotFit) {
   testsupport::TempRoot root;
   oruvel::setFsRoot(root.path());
-  oruvel::copyBounded(RIPPER, "/keep");
+  oruvel::Config config;
+  oruvel::copyBounded(config.RIPPER, "/keep");
   const long filesBefore = testsupport::openDescriptors();
-  EXPECT_EQ(ReadConfFile(), 1) << "a missing file is an error";
-  EXPECT_STREQ(RIPPER, "/keep") << "and touches nothing";
-  // Reads `content` into emptied globals: the result, each global then "|"
+  EXPECT_EQ(ReadConfFile(config), 1) << "a missing file is an error";
+  EXPECT_STREQ(config.RIPPER, "/keep") << "and touches nothing";
+  // Reads `content` into emptied fields: the result, each field then "|"
   // in declaration order, then the keys reported too long.
   const auto readConf = [&](const std::string& content) {
-    char* const globals[] = {RIPPER, RIPDIR, STATIONSFILE, MYSTATIONSFILE, MYPLAYLISTFILE, MYGENREFILE, LUMOPIC};
-    for (char* g : globals) g[0] = '\0';
+    char* const fields[] = {config.RIPPER,         config.RIPDIR,      config.STATIONSFILE, config.MYSTATIONSFILE,
+                            config.MYPLAYLISTFILE, config.MYGENREFILE, config.LUMOPIC};
+    for (char* g : fields) g[0] = '\0';
     root.write(oruvel::paths::kConfigFile, content);
-    std::string seen = std::to_string(ReadConfFile()) + ":";
-    for (char* g : globals) seen += std::string(g) + "|";
-    int n = 0;
-    for (const char* const* keys = oruvel::configTooLongKeys(&n); n > 0; --n, ++keys) seen += std::string(" ") + *keys;
+    std::string seen = std::to_string(ReadConfFile(config)) + ":";
+    for (char* g : fields) seen += std::string(g) + "|";
+    for (const char* key : config.tooLongKeys) seen += std::string(" ") + key;
     return seen;
   };
 

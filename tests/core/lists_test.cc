@@ -24,80 +24,85 @@ using Entries = std::vector<std::pair<std::string, int>>;
 using Rows = std::vector<std::string>;
 using testsupport::TempRoot;
 
-Entries readGenres(const TempRoot& root, const std::string& content) {
+Entries readGenres(oruvel::GenreList& genres, const TempRoot& root, const std::string& content) {
   root.write("/genre.xml", content);
   Entries seen;
-  oruvel::readGenreList(root.at("/genre.xml").c_str(), [&](const char* name, int key) { seen.emplace_back(name, key); });
+  oruvel::readGenreList(genres, root.at("/genre.xml").c_str(), [&](const char* name, int key) { seen.emplace_back(name, key); });
   return seen;
 }
 
 // The stations by key as "name|id|bitrate|genre", looked up as the window does.
-Rows rowsByKey() {
+Rows rowsByKey(oruvel::StationList& list) {
   Rows rows;
-  for (int key = 1; key <= AnzahlNETElemente; ++key) {
-    NET_Element_ermitteln(key, AnzahlNETElemente);
-    rows.push_back(std::string(net_anker->name) + "|" + net_anker->id + "|" + net_anker->bitrate + "|" + net_anker->genre);
+  for (int key = 1; key <= list.AnzahlNETElemente; ++key) {
+    list.NET_Element_ermitteln(key, list.AnzahlNETElemente);
+    const StationNode* s = list.net_anker;
+    rows.push_back(std::string(s->name) + "|" + s->id + "|" + s->bitrate + "|" + s->genre);
   }
   return rows;
 }
 
-Rows page(const TempRoot& root, const std::string& content, const char* filter = "0") {
-  oruvel::copyBounded(which_bitrate, filter);
+Rows page(oruvel::StationList& list, const TempRoot& root, const std::string& content, const char* filter = "0") {
+  oruvel::copyBounded(list.which_bitrate, filter);
   root.write("/tmp/lumonet", content);
-  EXPECT_TRUE(oruvel::readDirectoryPage(root.at("/tmp/lumonet")) && read_error == 0);
-  return rowsByKey();
+  EXPECT_TRUE(oruvel::readDirectoryPage(list, root.at("/tmp/lumonet")) && list.read_error == 0);
+  return rowsByKey(list);
 }
 
-Rows local(const TempRoot& root, const std::string& content) {
+Rows local(oruvel::StationList& list, const TempRoot& root, const std::string& content) {
   root.write("/stations.xml", content);
-  EXPECT_TRUE(oruvel::readLocalStations(root.at("/stations.xml").c_str()));
-  return rowsByKey();
+  EXPECT_TRUE(oruvel::readLocalStations(list, root.at("/stations.xml").c_str()));
+  return rowsByKey(list);
 }
 
 TEST(Lists, GenresAreTheExactElementsAfterTheLocalEntries) {
   TempRoot root;
+  oruvel::GenreList genres;
+  const long filesBefore = testsupport::openDescriptors();
   const Entries local = {{"local:lumostations.xml", 1}, {"local: stations.xml", 2}};
   const Entries want = {local[0], local[1], {"First", 3}, {"R&amp;B\xFC", 4}, {"", 5}, {std::string(63, 'n'), 6}, {"Second", 7}};
-  EXPECT_EQ(readGenres(root, "<genre name=\"First\"/><genre name=\"Other\"/>\n"
+  EXPECT_EQ(readGenres(genres, root, "<genre name=\"First\"/><genre name=\"Other\"/>\n"
                              "<Genre name=\"Capital\"/>\n<genre  name=\"TwoBlanks\"/>\n"
                              "  before <genre name=\"R&amp;B\xFC\"/>\r\n"
                              "<genre name='Single'/>\n<genre name=\"NoClosingQuote/>\n<genre name=\"\"/>\n"
                              "<genre name=\"" + std::string(100, 'n') + "\"/>\n" + std::string(250, ' ') +
                              "<genre name=\"SplitByThePiece\"/>\n" + std::string(260, ' ') + "<genre name=\"Second\"/>"),
             want);
-  GENRE_Element_ermitteln(4, AnzahlGenreElemente);
-  EXPECT_STREQ(genre_anker->name, "R&amp;B\xFC");  // a high byte, whatever the char's sign
+  genres.GENRE_Element_ermitteln(4, genres.AnzahlGenreElemente);
+  EXPECT_STREQ(genres.genre_anker->name, "R&amp;B\xFC");  // a high byte, whatever the char's sign
 
   // Each read replaces the list; a missing file announces nothing and keeps it.
-  EXPECT_EQ(readGenres(root, ""), local);
-  EXPECT_EQ(readGenres(root, "<genre name=\"G\"/>\n"), (Entries{local[0], local[1], {"G", 3}}));
-  GENRE_Element_ermitteln(1, AnzahlGenreElemente);
-  EXPECT_EQ(genre_anker->next, nullptr);
-  GenreNode* before = genre_ende;
-  EXPECT_FALSE(oruvel::readGenreList(root.at("/missing.xml").c_str(), [](const char*, int) { ADD_FAILURE(); }));
-  EXPECT_TRUE(genre_ende == before && AnzahlGenreElemente == 0);
+  EXPECT_EQ(readGenres(genres, root, ""), local);
+  EXPECT_EQ(readGenres(genres, root, "<genre name=\"G\"/>\n"), (Entries{local[0], local[1], {"G", 3}}));
+  genres.GENRE_Element_ermitteln(1, genres.AnzahlGenreElemente);
+  EXPECT_EQ(genres.genre_anker->next, nullptr);
+  GenreNode* before = genres.genre_ende;
+  EXPECT_FALSE(oruvel::readGenreList(genres, root.at("/missing.xml").c_str(), [](const char*, int) { ADD_FAILURE(); }));
+  EXPECT_TRUE(genres.genre_ende == before && genres.AnzahlGenreElemente == 0);
+  EXPECT_EQ(testsupport::openDescriptors(), filesBefore) << "a read leaves no file open";
 }
 
 TEST(Lists, DirectoryPageFilterAndFieldCuts) {
   TempRoot root;
+  oruvel::StationList stations;
   const long filesBefore = testsupport::openDescriptors();
   const std::string three =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<stationlist>\n"
       "<station name=\"Alpha\" mt=\"audio/mpeg\" id=\"11\" br=\"64\" genre=\"Pop\" ct=\"x\"/>\n"
       "<station genre=\"Pop Rock\" br=\"128\" id=\"22\" name=\"Beta\"/>\r\n"
       "<station name=\"Gamma\" id=\"33\"/>\n</stationlist>\n";
-  EXPECT_EQ(page(root, three), (Rows{"Alpha|11|64|Pop", "Beta|22|128|Pop Rock", "Gamma|33||"}));
-  EXPECT_EQ(page(root, three, "128"), (Rows{"Beta|22|128|Pop Rock", "Gamma|33||"}));
+  EXPECT_EQ(page(stations, root, three), (Rows{"Alpha|11|64|Pop", "Beta|22|128|Pop Rock", "Gamma|33||"}));
+  EXPECT_EQ(page(stations, root, three, "128"), (Rows{"Beta|22|128|Pop Rock", "Gamma|33||"}));
   // Bitrates read as strtol does: blanks and a sign first, stop at the
   // first other character, no digits give 0. "00" is not "0": a filter at 0.
   const std::string odd = "<station name=\"Lead\" br=\"  +128kbps\"/>\n<station name=\"Junk\" br=\"fast\"/>\n"
                           "<station name=\"Neg\" br=\"-1\"/>\n";
-  EXPECT_EQ(page(root, odd, "96"), (Rows{"Lead||  +128kbps|"}));
-  EXPECT_EQ(page(root, odd, "00"), (Rows{"Lead||  +128kbps|", "Junk||fast|"}));
+  EXPECT_EQ(page(stations, root, odd, "96"), (Rows{"Lead||  +128kbps|"}));
+  EXPECT_EQ(page(stations, root, odd, "00"), (Rows{"Lead||  +128kbps|", "Junk||fast|"}));
 
   std::string oneLine;
   for (int i = 0; i < 40; ++i) oneLine += "<station name=\"S\" id=\"1\" br=\"128\"/>";  // three 511-pieces
-  const Rows rows = page(root, "<station name=\"Radio id=\"7\" br=\"128\" id=\"99\"/>\n"
+  const Rows rows = page(stations, root, "<station name=\"Radio id=\"7\" br=\"128\" id=\"99\"/>\n"
                                "<station name=\"Rock &amp; Roll &lt;3\"/>\n<station id=\"1\"/>\n" + oneLine +
                                "\n<station name=\"" + std::string(300, 'n') + "\" id=\"" + std::string(40, '1') +
                                "\" br=\"" + std::string(30, '9') + "\" genre=\"" + std::string(60, 'g') +
@@ -108,13 +113,15 @@ TEST(Lists, DirectoryPageFilterAndFieldCuts) {
                             std::string(60, 'g'), "Unclosed|3||" + std::string(127, 'g')}));
 
   // A failed read says so; an empty page empties the list.
-  EXPECT_TRUE(!oruvel::readDirectoryPage(root.at("/tmp/none")) && read_error == 1);
-  EXPECT_TRUE(page(root, "").empty() && net_anker == nullptr && oruvel::stationsInKeyOrder().empty());
+  EXPECT_TRUE(!oruvel::readDirectoryPage(stations, root.at("/tmp/none")) && stations.read_error == 1);
+  EXPECT_TRUE(page(stations, root, "").empty() && stations.net_anker == nullptr && stations.stationsInKeyOrder().empty());
   EXPECT_EQ(testsupport::openDescriptors(), filesBefore) << "a read leaves no file open";
 }
 
 TEST(Lists, FieldsAreStoredAtTheirLengthAndCutAtTheirWidth) {
   TempRoot root;
+  oruvel::StationList stations;
+  oruvel::GenreList genreList;
   // Values empty, of their field's exact width, a byte over and far over,
   // a letter of its own each station, enough stations to fill many blocks.
   const std::size_t shortLengths[] = {0, 11, 12, 15, 16, 40}, genreLengths[] = {0, 127, 128, 200};
@@ -131,12 +138,12 @@ TEST(Lists, FieldsAreStoredAtTheirLengthAndCutAtTheirWidth) {
     localRows.push_back(text(m, i) + "|" + cut(n, 15, i) + "||");
   }
   // A reread fills the blocks the list before it left, whatever it held.
-  EXPECT_EQ(page(root, big), bigRows);
-  EXPECT_EQ(page(root, "<station name=\"S\" id=\"\" br=\"1\"/>\n"), (Rows{"S||1|"}));
-  EXPECT_EQ(page(root, big), bigRows);
-  EXPECT_EQ(local(root, localFile), localRows);
-  RemoveList();
-  EXPECT_EQ(page(root, big), bigRows);
+  EXPECT_EQ(page(stations, root, big), bigRows);
+  EXPECT_EQ(page(stations, root, "<station name=\"S\" id=\"\" br=\"1\"/>\n"), (Rows{"S||1|"}));
+  EXPECT_EQ(page(stations, root, big), bigRows);
+  EXPECT_EQ(local(stations, root, localFile), localRows);
+  stations.RemoveList();
+  EXPECT_EQ(page(stations, root, big), bigRows);
 
   Entries genres = {{"local:lumostations.xml", 1}, {"local: stations.xml", 2}};
   std::string genreFile;
@@ -144,7 +151,7 @@ TEST(Lists, FieldsAreStoredAtTheirLengthAndCutAtTheirWidth) {
     genreFile += "<genre name=\"" + text(n, n) + "\"/>\n";
     genres.emplace_back(cut(n, 63, n), static_cast<int>(genres.size()) + 1);
   }
-  EXPECT_EQ(readGenres(root, genreFile), genres);
+  EXPECT_EQ(readGenres(genreList, root, genreFile), genres);
 }
 
 // The page as a 512-byte line buffer reads it, with one substring search
@@ -155,8 +162,13 @@ Rows pageReadLineByLine(const std::string& path, const char* filter) {
   };
   Rows rows;
   std::FILE* file = std::fopen(path.c_str(), "r");
-  oruvel::PieceReader reader(file, 512);
-  for (std::string_view piece; reader.next(piece);) {
+  const auto nextPiece = [file](std::string& piece) {
+    piece.clear();
+    for (int c; piece.size() < 511 && (c = std::getc(file)) != EOF;)
+      if ((piece += static_cast<char>(c)).back() == '\n') break;
+    return !piece.empty();
+  };
+  for (std::string piece; nextPiece(piece);) {
     const oruvel::LineValue br = oruvel::quotedValue(piece, "br="), name = oruvel::quotedValue(piece, "name=");
     if (name.found && (std::string(filter) == "0" || !br.found ||
                        std::strtol(std::string(br.text).c_str(), nullptr, 10) >= std::strtol(filter, nullptr, 10)))
@@ -169,6 +181,7 @@ Rows pageReadLineByLine(const std::string& path, const char* filter) {
 
 TEST(Lists, DirectoryPageReadsAsTheLineBufferDoes) {
   TempRoot root;
+  oruvel::StationList stations;
   // Lines made of keys, quotes, line ends, NULs and runs of every length
   // around the reader's windows, pieces and blocks.
   const std::vector<std::string> parts = {
@@ -184,11 +197,12 @@ TEST(Lists, DirectoryPageReadsAsTheLineBufferDoes) {
   }
   root.write("/tmp/lumonet", content);
   for (const char* filter : {"0", "100"})
-    EXPECT_EQ(page(root, content, filter), pageReadLineByLine(root.at("/tmp/lumonet"), filter)) << filter;
+    EXPECT_EQ(page(stations, root, content, filter), pageReadLineByLine(root.at("/tmp/lumonet"), filter)) << filter;
 }
 
 TEST(Lists, LocalFileTakesTheNameLineAndTheUrlLineAfterItAndFavouritesReadBack) {
   TempRoot root;
+  oruvel::StationList stations;
   // When the file ends right after a name line, that line's own address
   // gives the id: a one-line record, or a stray url line, whose
   // "filename=" holds "name=". Before another line, the rule is the usual one.
@@ -202,10 +216,10 @@ TEST(Lists, LocalFileTakesTheNameLineAndTheUrlLineAfterItAndFavouritesReadBack) 
       {"<station name=\"One\" " + url + "77" + tail + "\n<station name=\"Swallowed\"\n", {"One|||"}},
       {"<station name=\"NoId\" url=\"x\"\n", {"NoId|||"}},
   };
-  for (const auto& c : files) EXPECT_EQ(local(root, c.file), c.rows) << c.file;
-  EXPECT_TRUE(!oruvel::readLocalStations(root.at("/none.xml").c_str()) && read_error == 1);
-  RemoveList();
-  EXPECT_EQ(net_ende, nullptr);
+  for (const auto& c : files) EXPECT_EQ(local(stations, root, c.file), c.rows) << c.file;
+  EXPECT_TRUE(!oruvel::readLocalStations(stations, root.at("/none.xml").c_str()) && stations.read_error == 1);
+  stations.RemoveList();
+  EXPECT_EQ(stations.net_ende, nullptr);
 
   // A favourite is saved only when its id reads back the same: the name is
   // cut on reading ("1&x" reads as 1); a name line of 495 bytes no longer
@@ -220,15 +234,16 @@ TEST(Lists, LocalFileTakesTheNameLineAndTheUrlLineAfterItAndFavouritesReadBack) 
 
 TEST(Lists, ReadsStopAtTheirBounds) {
   TempRoot root;
+  oruvel::GenreList genres; oruvel::StationList stations;
   // An entry, filler up to where a second entry ends right at the bound,
   // then a third entry past it: two are read.
   auto bounded = [](const std::string& entry, std::size_t bound) {
     std::string filler(bound - 2 * entry.size() - 1, ' ');
     return entry + filler + "\n" + entry + entry;
   };
-  EXPECT_EQ(readGenres(root, bounded("<genre name=\"G\"/>\n", oruvel::bounds::kGenreFileBytes)).size(), 4u);
-  EXPECT_EQ(page(root, bounded("<station name=\"S\" id=\"1\"/>\n", oruvel::bounds::kPageBytes)).size(), 2u);
-  EXPECT_EQ(local(root, bounded("<station name=\"S\"\nurl=\"x?id=1&amp;\"/>\n", oruvel::bounds::kStationFileBytes)),
+  EXPECT_EQ(readGenres(genres, root, bounded("<genre name=\"G\"/>\n", oruvel::bounds::kGenreFileBytes)).size(), 4u);
+  EXPECT_EQ(page(stations, root, bounded("<station name=\"S\" id=\"1\"/>\n", oruvel::bounds::kPageBytes)).size(), 2u);
+  EXPECT_EQ(local(stations, root, bounded("<station name=\"S\"\nurl=\"x?id=1&amp;\"/>\n", oruvel::bounds::kStationFileBytes)),
             (Rows{"S|1||", "S|1||"}));
 }
 

@@ -53,15 +53,15 @@ TEST(ReceiverBytes, FavouriteRecordsAndTheirKeys) {
     records += oruvel::favouriteRecord("St\xE4tion " + std::to_string(i), std::to_string(1000 + i));
   std::uint64_t h = digest(records);
   root.write("/fav.xml", records);
-  ASSERT_TRUE(oruvel::readLocalStations(root.at("/fav.xml").c_str()));
-  ASSERT_EQ(AnzahlNETElemente, 300);
+  oruvel::StationList stations;
+  ASSERT_TRUE(oruvel::readLocalStations(stations, root.at("/fav.xml").c_str()));
+  ASSERT_EQ(stations.AnzahlNETElemente, 300);
   for (int key : {1, 2, 150, 299, 300}) {
-    NET_Element_ermitteln(key, AnzahlNETElemente);
-    h = digest(std::to_string(key) + net_anker->name + "|" + net_anker->id, h);
+    stations.NET_Element_ermitteln(key, stations.AnzahlNETElemente);
+    h = digest(std::to_string(key) + stations.net_anker->name + "|" + stations.net_anker->id, h);
   }
   EXPECT_EQ(h, 0x6841361d814c9733ull) << std::hex << "digest 0x" << h;
   unsetenv("ORUVEL_DIRECTORY");
-  RemoveList();
 }
 
 }  // namespace

@@ -44,6 +44,7 @@ TEST(RipperFiles, ProbePidFileProgressFileAndTheWaitsOfAPress) {
   setenv("PATH", oldPath.c_str(), 1);
 
   for (const char* f : {kLumoPid, kLumoRip}) std::remove(root.at(f).c_str());  // as the probe left them
+  const long filesBefore = testsupport::openDescriptors();
   char pid[7];
   const auto read = [&] {  // the state ("missing", "valid", "invalid") and the text read
     const rip::PidFile state = rip::readPidFile(pid);
@@ -72,6 +73,7 @@ TEST(RipperFiles, ProbePidFileProgressFileAndTheWaitsOfAPress) {
     EXPECT_TRUE(rip::readProgressLine(line)) << file.substr(0, 20);
     EXPECT_EQ(line, shown) << file.substr(0, 20);
   }
+  EXPECT_EQ(testsupport::openDescriptors(), filesBefore) << "a read leaves no file open";
 
   // A press waits for the ripper to announce itself or to end.
   const long self = getpid();  // a live process that never announces itself

@@ -7,13 +7,15 @@ FUZZ_TARGET(in) {
   const std::string path = fuzzsupport::at("/var/tuxbox/config/oruvel/lumostations.xml");
   const std::string saved = fuzzsupport::at("/var/tuxbox/config/oruvel/saved.xml");
   fuzzsupport::writeFile(path, in.all);
-  FUZZ_CHECK(oruvel::readLocalStations(path.c_str()));
-  fuzzsupport::checkStationList();
+  // Kept from input to input, as the plug-in keeps it from run to run.
+  static oruvel::StationList stations;
+  FUZZ_CHECK(oruvel::readLocalStations(stations, path.c_str()));
+  fuzzsupport::checkStationList(stations);
   std::vector<std::pair<std::string, std::string>> accepted;
-  for (const StationNode* n : oruvel::stationsInKeyOrder())
+  for (const StationNode* n : stations.stationsInKeyOrder())
     if (accepted.size() < 4 && oruvel::favouriteReadsBack(n->name, n->id)) accepted.emplace_back(n->name, n->id);
   for (const auto& [name, id] : accepted) {
     fuzzsupport::writeFile(saved, oruvel::favouriteRecord(name, id));
-    FUZZ_CHECK(oruvel::readLocalStations(saved.c_str()) && AnzahlNETElemente == 1 && net_ende->id == id);
+    FUZZ_CHECK(oruvel::readLocalStations(stations, saved.c_str()) && stations.AnzahlNETElemente == 1 && stations.net_ende->id == id);
   }
 }

@@ -80,20 +80,20 @@ inline bool shellWords(std::string_view line, std::vector<std::string>& words) {
 
 // The Station list just read is whole, its fields terminated, and every
 // key, on the list or off it, leads to a station of its own or an end.
-inline void checkStationList() {
-  const std::vector<StationNode*>& byKey = oruvel::stationsInKeyOrder();
-  FUZZ_CHECK(read_error == 0 && static_cast<int>(byKey.size()) == AnzahlNETElemente);
+inline void checkStationList(oruvel::StationList& list) {
+  const std::vector<StationNode*>& byKey = list.stationsInKeyOrder();
+  FUZZ_CHECK(list.read_error == 0 && static_cast<int>(byKey.size()) == list.AnzahlNETElemente);
   int nodes = 0;
-  for (StationNode* n = net_ende; n; n = n->next)
+  for (StationNode* n = list.net_ende; n; n = n->next)
     FUZZ_CHECK(within(n->name, n->kNameBytes) && within(n->genre, n->kGenreBytes) && within(n->id, n->kIdBytes) &&
-               within(n->bitrate, n->kBitrateBytes) && ++nodes <= AnzahlNETElemente);
-  FUZZ_CHECK(nodes == AnzahlNETElemente);
+               within(n->bitrate, n->kBitrateBytes) && ++nodes <= list.AnzahlNETElemente);
+  FUZZ_CHECK(nodes == list.AnzahlNETElemente);
   // Keys below 1 stop at the first station, keys above the last at the last.
-  std::vector<int> keys = {INT_MIN, -5, 0, AnzahlNETElemente + 1, INT_MAX};
-  for (int key = 1; key <= AnzahlNETElemente; ++key) keys.push_back(key);
+  std::vector<int> keys = {INT_MIN, -5, 0, list.AnzahlNETElemente + 1, INT_MAX};
+  for (int key = 1; key <= list.AnzahlNETElemente; ++key) keys.push_back(key);
   for (int key : keys) {
-    NET_Element_ermitteln(key, AnzahlNETElemente);
-    FUZZ_CHECK(net_anker == (key > AnzahlNETElemente ? net_ende : key >= 1 ? byKey[key - 1]
+    list.NET_Element_ermitteln(key, list.AnzahlNETElemente);
+    FUZZ_CHECK(list.net_anker == (key > list.AnzahlNETElemente ? list.net_ende : key >= 1 ? byKey[key - 1]
                              : byKey.empty() ? nullptr : byKey.front()));
   }
 }
