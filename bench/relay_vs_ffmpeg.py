@@ -14,6 +14,7 @@ usage: bench/relay_vs_ffmpeg.py [BUILD] [SECONDS] [ROUNDS] [CONNECTS]"""
 
 import os
 import socket
+import shutil
 import statistics
 import subprocess
 import sys
@@ -118,6 +119,7 @@ def main():
         b.terminate()
         a.wait()
         b.wait()
+        shutil.rmtree(work, ignore_errors=True)
     median = lambda i: statistics.median(r[i] for r in rows)
     print("relay: %.2f%% of a core (oruvel-fetch %.2f%%, its ffmpeg %.2f%%, the relay's Python %.2f%%)"
           % (median(0), median(2), median(3), median(4)))

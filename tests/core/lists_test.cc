@@ -137,13 +137,24 @@ TEST(Lists, FieldsAreStoredAtTheirLengthAndCutAtTheirWidth) {
     localFile += "<station name=\"" + text(m, i) + "\"\nurl=\"http://h/sbin/tunein-station.pls?id=" + text(n, i) + "&\"\n";
     localRows.push_back(text(m, i) + "|" + cut(n, 15, i) + "||");
   }
-  // A reread fills the blocks the list before it left, whatever it held.
+  // A reread fills the blocks the list before it left, whatever it held;
+  // removing the list gives back its nodes and its texts.
   EXPECT_EQ(page(stations, root, big), bigRows);
   EXPECT_EQ(page(stations, root, "<station name=\"S\" id=\"\" br=\"1\"/>\n"), (Rows{"S||1|"}));
   EXPECT_EQ(page(stations, root, big), bigRows);
   EXPECT_EQ(local(stations, root, localFile), localRows);
+  const std::size_t heapWithList = testsupport::heapInUse();
   stations.RemoveList();
+  EXPECT_GT(heapWithList - testsupport::heapInUse(), 3000 * (sizeof(StationNode) + 50));
   EXPECT_EQ(page(stations, root, big), bigRows);
+
+  // A short genre file after a long one gives back the nodes it does not need.
+  std::string longGenres;
+  for (int i = 0; i < 10000; ++i) longGenres += "<genre name=\"" + text(8, i) + "\"/>\n";
+  readGenres(genreList, root, longGenres);
+  const std::size_t heapLong = testsupport::heapInUse();
+  readGenres(genreList, root, "<genre name=\"G\"/>\n");
+  EXPECT_GT(heapLong - testsupport::heapInUse(), 10000 * sizeof(GenreNode));
 
   Entries genres = {{"local:lumostations.xml", 1}, {"local: stations.xml", 2}};
   std::string genreFile;

@@ -4,6 +4,7 @@ import ctypes
 import os
 import pathlib
 import resource
+import shutil
 import signal
 import socket
 import subprocess
@@ -13,6 +14,13 @@ import time
 
 PROGRAM = os.environ["DIRECTORY_PROGRAM"]
 PAGE, PLS = "/sbin/newxml.phtml?genre=", "/sbin/tunein-station.pls?id="
+
+
+def temp_dir(test, prefix):
+    """A fresh folder that is gone when `test` ends."""
+    path = tempfile.mkdtemp(prefix=prefix)
+    test.addCleanup(shutil.rmtree, path, ignore_errors=True)
+    return path
 
 
 def dies_with_test(files=None):

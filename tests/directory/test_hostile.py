@@ -12,7 +12,6 @@ import socket
 import sqlite3
 import subprocess
 import sys
-import tempfile
 import threading
 import unittest
 from concurrent.futures import ThreadPoolExecutor
@@ -114,7 +113,7 @@ class State(unittest.TestCase):
         # In the source itself: at most max_pages, the oldest going first; no lock left behind.
         fake = FakeRadioBrowser([station("s%d" % n, "S%d" % n, "g%d" % n) for n in range(5)])
         self.addCleanup(fake.stop)
-        state = station_state.StationState(tempfile.mkdtemp(prefix="directory-state-"), max_pages=3)
+        state = station_state.StationState(harness.temp_dir(self, "directory-state-"), max_pages=3)
         self.addCleanup(state.close)
         source = online_source.RadioBrowserSource(radio_browser.RadioBrowser([fake.url], 4), state, ["MP3"], cache_seconds=0)
         with ThreadPoolExecutor(4) as pool:
@@ -127,8 +126,7 @@ class State(unittest.TestCase):
 
 class FullDisk(unittest.TestCase):
     def test_a_full_file_system_costs_no_answer(self):
-        state = tempfile.mkdtemp(prefix="directory-full-")
-        self.addCleanup(shutil.rmtree, state)
+        state = harness.temp_dir(self, "directory-full-")
         probe = subprocess.run(["unshare", "-m", "--propagation", "private", "mount", "-t", "tmpfs", "-o", "size=1m",
                                 "tmpfs", state], capture_output=True, text=True)
         if probe.returncode:
@@ -158,8 +156,7 @@ class FullDisk(unittest.TestCase):
         self.assertRegex(" | ".join(src.reasons()[-3:]), "^fresh: 300 stations .*; not stored: database or disk is full | clicked.*")
         os.remove(inside + "/filler")
         self.assertEqual(len(src.page("jazz")), 20)
-        copy = tempfile.mkdtemp(prefix="directory-copy-")   # SQLite would follow /proc/PID/root out of the namespace
-        self.addCleanup(shutil.rmtree, copy)
+        copy = harness.temp_dir(self, "directory-copy-")   # SQLite would follow /proc/PID/root out of the namespace
         for name in ("directory.sqlite3", "directory.sqlite3-wal"):
             shutil.copy(os.path.join(inside, name), copy)
         with sqlite3.connect(os.path.join(copy, "directory.sqlite3")) as db:   # what memory held is stored now
@@ -326,7 +323,7 @@ class Lifetime(unittest.TestCase):
             subprocess.run(["systemd-analyze", "--version"], capture_output=True, check=True)
         except (OSError, subprocess.CalledProcessError):
             self.skipTest("no systemd-analyze here")
-        local = pathlib.Path(tempfile.mkdtemp(prefix="directory-unit-"), unit.name)   # run from this tree
+        local = pathlib.Path(harness.temp_dir(self, "directory-unit-"), unit.name)   # run from this tree
         local.write_text(unit.read_text().replace("/usr/local/lib/oruvel/oruvel-directory", harness.PROGRAM))
         run = subprocess.run(["systemd-analyze", "verify", str(local)], capture_output=True, text=True)
         self.assertEqual((run.returncode, run.stderr), (0, ""))

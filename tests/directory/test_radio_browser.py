@@ -5,7 +5,6 @@ import os
 import re
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
@@ -43,7 +42,7 @@ class Source:   # a fake API and the directory on it, both stopped at the end of
     def __init__(self, test, *options, stations=CATALOGUE, servers=None, state=None):
         self.fake = FakeRadioBrowser(stations)
         test.addCleanup(self.fake.stop)
-        self.state = state or tempfile.mkdtemp(prefix="directory-state-")
+        self.state = state or harness.temp_dir(test, "directory-state-")
         self.dir = harness.Directory("--radio-browser", ",".join(servers or [self.fake.url]), "--state", self.state, *options)
         test.addCleanup(lambda: self.dir.proc.poll() is None and self.dir.stop())
 
@@ -155,7 +154,7 @@ class RadioBrowser(unittest.TestCase):
         tags = ["rock", "Rock", 'say "hi"', "x" * 64, "line\nbreak", "jazz", "pop"]
         fake = FakeRadioBrowser([station("s%d" % i, "S", ",".join(tags[:1 + i % len(tags)])) for i in range(70)])
         self.addCleanup(fake.stop)
-        path = os.path.join(tempfile.mkdtemp(), "genre.xml")
+        path = os.path.join(harness.temp_dir(self, "genre-file-"), "genre.xml")
         run = lambda *a: subprocess.run([sys.executable, harness.PROGRAM, "--radio-browser", fake.url,
                                          "--write-genre-file", path, *a], capture_output=True, text=True)
         self.assertEqual(run("--genres", "2").returncode, 0)

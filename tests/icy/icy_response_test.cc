@@ -103,8 +103,13 @@ TEST(IcyResponse, RepeatedOddAndBrokenTitlesAndHeaderBlocks) {
   const Seen s = parse({"HTTP/1.0 200 OK", "icy-metaint: 8", ""}, body + a, 5);
   EXPECT_EQ(s.titles, (std::vector<std::string>{"A", "Rock 'n' Roll; Pt. 2", ""}));
   EXPECT_EQ(s.audio, a + a + a + a + a + a);
+  // The smallest interval: a block behind every audio byte.
+  const Seen one = parse({"HTTP/1.0 200 OK", "icy-metaint: 1", ""}, "a" + std::string(1, '\0') + "b" +
+                         metaBlock("StreamTitle='M';") + "c", 2);
+  EXPECT_EQ(std::tie(one.audio, one.titles), std::make_tuple("abc", std::vector<std::string>{"M"}));
   const std::pair<std::string, std::string> titles[] = {
-      {"StreamTitle='Unended", "Unended"}, {std::string("StreamTitle='Padded';\0\0\0", 24), "Padded"},
+      {"StreamTitle='Unended", "Unended"}, {"StreamTitle='Unended'", "Unended"},
+      {std::string("StreamTitle='Padded';\0\0\0", 24), "Padded"},
       {"StreamTitle='It';s';", "It';s"}, {"StreamTitle='", ""}, {"StreamTitle='A';b='x';", "A"},
       {"StreamUrl='u';", "(none)"}};
   for (const auto& [block, title] : titles) EXPECT_EQ(icy::streamTitleOf(block).value_or("(none)"), title);

@@ -1,5 +1,22 @@
 #include "tests/support/temp_root.h"
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ORUVEL_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define ORUVEL_ASAN 1
+#endif
+#ifndef ORUVEL_ASAN
+#define ORUVEL_ASAN 0
+#endif
+#if ORUVEL_ASAN
+#include <sanitizer/allocator_interface.h>
+#else
+#include <malloc.h>
+#endif
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -41,6 +58,14 @@ void writeFile(const std::string& path, const std::string& content) {
 
 long openDescriptors() {
   return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+}
+
+std::size_t heapInUse() {
+#if ORUVEL_ASAN
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  return mallinfo2().uordblks;
+#endif
 }
 
 }  // namespace testsupport

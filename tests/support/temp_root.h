@@ -1,6 +1,7 @@
 #pragma once
 // A fresh filesystem root for one test, with the directories the fixed
 // paths need, removed again afterwards.
+#include <cstddef>
 #include <string>
 
 namespace testsupport {
@@ -24,5 +25,6 @@ class TempRoot {
 std::string readFile(const std::string& path);  // "" when it cannot be read
 void writeFile(const std::string& path, const std::string& content);
 long openDescriptors();  // of this process: a read that leaks one shows here
+std::size_t heapInUse();  // bytes this process holds on the heap: a list kept after its end shows here
 
 }  // namespace testsupport
