@@ -126,7 +126,8 @@ class SleepingRipper {
       execle(program.c_str(), "lumoripper", "120", static_cast<char*>(nullptr), envp);
       _exit(127);
     }
-    waitFor([&] { return procText(pid_, "comm") == "lumoripper\n"; }, 2);
+    // A loaded machine may take seconds to get there; the probe must not run before.
+    EXPECT_TRUE(waitFor([&] { return procText(pid_, "comm") == "lumoripper\n"; })) << "the ripper never started";
   }
   ~SleepingRipper() {
     if (alive()) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
