@@ -1,5 +1,7 @@
 #include "tests/support/temp_root.h"
 
+#include <cstddef>
+
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define ORUVEL_ASAN 1
@@ -12,7 +14,8 @@
 #define ORUVEL_ASAN 0
 #endif
 #if ORUVEL_ASAN
-#include <sanitizer/allocator_interface.h>
+// The sanitizer's own count: its allocator is not malloc's.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #else
 #include <malloc.h>
 #endif
