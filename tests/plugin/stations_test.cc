@@ -16,7 +16,8 @@ std::string typeGenre(const std::string& g) { return "focus input_genre\nkey ok\
 TEST(GenresStations, ChosenGenreFillsTheListTheHighlightNamesTheStationAndTheBitrateFilters) {
   Session s;
   auto d = s.play(kMetal + "dump\nkey down\nkey down\nkey down\ndump\nkey up\nkey up\nkey up\ndump\n"
-                  "focus input_bitrate\nkey ok\ntype 128\nkey ok\nkey up\n" + chooseGenre(4, 4) + "dump\n", 4);
+                  "focus input_bitrate\nkey ok\ntype 128\nkey ok\nkey up\n" + chooseGenre(4, 4) + "dump\n"
+                  "again\n" + kMetal + "dump\n", 5);
   const Lines metal = {"key=0 \"[leave listbox]\"", "key=1 \"Iron Anvil Radio\"",
                        "key=2 \"Black Forest Doom &amp; Drone\"", "key=3 \"Thrash Attic\"",
                        "key=4 \"Nordlys Metall Stasjon\""};
@@ -30,7 +31,10 @@ TEST(GenresStations, ChosenGenreFillsTheListTheHighlightNamesTheStationAndTheBit
             Lines{info("Set bitrate filter to: 128\\n Use 0 to switch this function off.")});
   EXPECT_EQ(stationEntries(d[3]), (Lines{metal[0], metal[1], metal[2], "key=3 \"Nordlys Metall Stasjon\""}));
   EXPECT_EQ(text(d[3], "list_status"), built(3, "Metal", 128));
-  EXPECT_EQ(s.genresRequested(), (Lines{"Metal", "Metal"}));
+  // A second start of the loaded plug-in goes on with the filter of the first.
+  EXPECT_EQ(text(d[4], "list_status"), built(3, "Metal", 128));
+  EXPECT_EQ(s.last.linesWith("plugin_exec returned").size(), 2u);
+  EXPECT_EQ(s.genresRequested(), (Lines{"Metal", "Metal", "Metal"}));
   EXPECT_EQ(s.idsRequested(), Lines{});  // highlighting resolves nothing
 }
 

@@ -197,6 +197,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   host_transcript::line("plugin_exec returned " + std::to_string(result));
+  frontend.runPlugin = entry;
   frontend.runRest();
   eApp->setFrontend(nullptr);
   player.stop();

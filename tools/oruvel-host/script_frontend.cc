@@ -100,9 +100,9 @@ void ScriptFrontend::sendExitKey() {
 
 void ScriptFrontend::poll() {
   const Line* line = peek();
-  if (!line) {
-    // The script is over: leave the way a user would, with exit.
-    ended_ = true;
+  if (!line || splitCommand(line->text).first == "again") {
+    // The script, or this run of it, is over: leave the way a user would, with exit.
+    if (!line) ended_ = true;
     sendExitKey();
     return;
   }
@@ -205,6 +205,12 @@ void ScriptFrontend::runCommand(const Line& line, bool pluginRunning) {
       now = playerLine();
     }
     host_transcript::line(now);
+  } else if (command == "again") {
+    if (pluginRunning) return fail(line, "the plug-in is still running");
+    if (!runPlugin) return fail(line, "the host has no plug-in to run again");
+    exitKeys_ = 0;
+    const int result = runPlugin();
+    host_transcript::line("plugin_exec returned " + std::to_string(result));
   } else if (command == "quit") {
     ended_ = true;
   } else {

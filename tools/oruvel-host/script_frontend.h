@@ -34,6 +34,9 @@ class ScriptFrontend : public eFrontend {
   std::function<void()> onGiveUp;
   // The `player` command's line: `player STATE "TEXT"`.
   std::function<std::string()> playerLine;
+  // The `again` command: calls plugin_exec once more, in the same loaded
+  // plug-in, and returns what it returned.
+  std::function<int()> runPlugin;
 
  private:
   struct Line {
