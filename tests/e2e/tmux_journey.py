@@ -89,15 +89,6 @@ def device_pixels(path):
 
 # The service the host starts with: a station whose host does not resolve.
 UNKNOWN_HOST = "4096:0:0:0:0:0:0:0:0:0:http://radio.invalid/live"
-# pidof and killall that see only the rippers started under this root, so the
-# journey never asks about, or stops, a ripper of another test run.
-GUARD = r"""#!/bin/sh
-for real in /usr/bin/pidof /bin/pidof /usr/sbin/pidof /sbin/pidof; do [ -x "$real" ] && break; done
-for p in $("$real" "$@"); do
-  tr '\000' '\n' </proc/$p/environ 2>/dev/null | grep -qxF "ORUVEL_ROOT=$ORUVEL_ROOT" && pids="$pids $p"
-done
-case "$0" in */pidof) echo $pids ;; *) for p in $pids; do kill "$p"; done ;; esac
-"""
 
 
 def journey(p, root, standin, ripper):
@@ -182,9 +173,8 @@ def main():
                         address], check=True, stdout=subprocess.DEVNULL)
         guard = os.path.join(root, "guard")
         os.mkdir(guard)
-        with open(os.path.join(guard, "pidof"), "w") as f:
-            f.write(GUARD)
-        os.chmod(os.path.join(guard, "pidof"), 0o755)
+        # pidof and killall that see only the rippers started under this root
+        shutil.copy(os.path.join(args.source_dir, "tests/support/own_rippers.sh"), os.path.join(guard, "pidof"))
         os.symlink("pidof", os.path.join(guard, "killall"))
         pane = Pane(f"PATH='{guard}':\"$PATH\" RES_OPTIONS='timeout:1 attempts:1' '{args.host}' --root '{root}' --plugin '{args.plugin}' "
                     f"--directory '{address}' --sound off --service '{UNKNOWN_HOST}'; "

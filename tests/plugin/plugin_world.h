@@ -48,14 +48,8 @@ class Session {
     writeFile(paths.genres, file + "</genrelist>\n");
     // pidof and killall see only the rippers with this root in their
     // environment, so a run never counts or stops another test's ripper.
-    writeFile(root.at("/guard/pidof"), R"(#!/bin/sh
-for real in /usr/bin/pidof /bin/pidof /usr/sbin/pidof /sbin/pidof; do [ -x "$real" ] && break; done
-for p in $("$real" "$@"); do
-  tr '\000' '\n' </proc/$p/environ 2>/dev/null | grep -qxF "ORUVEL_ROOT=$ORUVEL_ROOT" && pids="$pids $p"
-done
-case "$0" in */pidof) echo $pids ;; *) for p in $pids; do kill "$p"; done ;; esac
-)");
-    chmod(root.at("/guard/pidof").c_str(), 0755);
+    fs::create_directories(root.at("/guard"));
+    fs::copy_file(ORUVEL_RIPPER_GUARD, root.at("/guard/pidof"));
     fs::create_symlink("pidof", root.at("/guard/killall"));
     pathEnv_ = "PATH=" + root.at("/guard:") + (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
   }
