@@ -148,4 +148,16 @@ TEST(Recorder, ShortWritesLoseNothingAndTheTagLeadsTheFile) {
   t.frames.erase("TDRC");
   EXPECT_EQ(t.frames, (std::map<std::string, std::string>{
                           {"TPE1", "Some Band"}, {"TIT2", "A - Song"}, {"TRSN", "Radio \xc3\xa9t\xc3\xa9"}}));
+
+  // A write that takes nothing is a full disk; a failed one keeps its own reason.
+  const Recorder::WriteFn takesNothing = [](int, const void*, std::size_t) -> ssize_t { return 0; };
+  const Recorder::WriteFn fails = [](int, const void*, std::size_t) -> ssize_t { errno = EIO; return -1; };
+  for (auto [write, reason] : {std::pair{takesNothing, "No space left on device"}, {fails, "Input/output error"}}) {
+    Recorder broken(root.path(), "h", write);
+    errno = 0;
+    const bool wrote = broken.headers(info("Full", 100)) && broken.title("T") && broken.audio(audio.data(), 1) &&
+                       broken.finish();
+    EXPECT_FALSE(wrote);
+    EXPECT_NE(broken.error().find(std::string(".mp3: ") + reason), std::string::npos) << broken.error();
+  }
 }
