@@ -76,7 +76,7 @@ icy::StreamInfo info(const std::string& name, long metaint) {
 
 // Takes the one file named by station and time out of `files`; its content.
 std::string takeTimedFile(Files& files, const std::string& station) {
-  const std::regex timed(station + R"( \d{4}-\d\d-\d\d \d\d-\d\d-\d\d \(partial\)\.mp3)");
+  const std::regex timed(station + R"( 20\d\d-(0[1-9]|1[0-2])-(0[1-9]|[12]\d|3[01]) \d\d-\d\d-\d\d \(partial\)\.mp3)");
   const auto it = std::find_if(files.begin(), files.end(), [&](auto& f) { return std::regex_match(f.first, timed); });
   if (it == files.end()) return "(no timed file)";
   const std::string content = it->second;
@@ -144,7 +144,8 @@ TEST(Recorder, ShortWritesLoseNothingAndTheTagLeadsTheFile) {
   ASSERT_TRUE(r.finish());
   rippertest::Tagged t = rippertest::untag(readFile(root.path() + "/Radio \xc3\xa9t\xc3\xa9/Some Band - A - Song (partial).mp3"));
   EXPECT_EQ(t.audio, audio);
-  EXPECT_TRUE(std::regex_match(t.frames["TDRC"], std::regex(R"(\d{4}-\d\d-\d\d)"))) << t.frames["TDRC"];
+  // The day of the recording: this century, a real month and day.
+  EXPECT_TRUE(std::regex_match(t.frames["TDRC"], std::regex(R"(20\d\d-(0[1-9]|1[0-2])-(0[1-9]|[12]\d|3[01]))"))) << t.frames["TDRC"];
   t.frames.erase("TDRC");
   EXPECT_EQ(t.frames, (std::map<std::string, std::string>{
                           {"TPE1", "Some Band"}, {"TIT2", "A - Song"}, {"TRSN", "Radio \xc3\xa9t\xc3\xa9"}}));
