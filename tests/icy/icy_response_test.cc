@@ -113,6 +113,8 @@ TEST(IcyResponse, RepeatedOddAndBrokenTitlesAndHeaderBlocks) {
       {"StreamTitle='It';s';", "It';s"}, {"StreamTitle='", ""}, {"StreamTitle='A';b='x';", "A"},
       {"StreamUrl='u';", "(none)"}};
   for (const auto& [block, title] : titles) EXPECT_EQ(icy::streamTitleOf(block).value_or("(none)"), title);
+  // A block that ends in what looks like the next key: nothing behind it is read.
+  EXPECT_EQ(icy::streamTitleOf(std::string_view("StreamTitle='A';keyX", 19)).value_or("(none)"), "A';key");
   // An in-body header block that never ends (seen before the body ends), or
   // ends with the body, is malformed, not audio; a refusal in the old form carries its status.
   const Seen endless = parse({}, "ICY 200 OK\r\n" + std::string(icy::ResponseHeaders::kMaxHeaderBlock + 10, 'x'),
