@@ -6,10 +6,6 @@
 namespace icy {
 namespace {
 
-bool isOgg(StreamFormat f) {
-  return f == StreamFormat::OggVorbis || f == StreamFormat::OggOpus || f == StreamFormat::OggOther;
-}
-
 const std::uint8_t* bytes(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
 
 // The size of an ID3v2 tag at the start of data, 0 when there is none.

@@ -136,22 +136,7 @@ std::size_t frameLength(StreamFormat format, const std::uint8_t* h) {
 
 }  // namespace
 
-bool isOggStreamStart(const std::uint8_t* d, std::size_t n) {
-  return n >= 6 && oggPage(d, n) && d[4] == 0 && (d[5] & 0x02);
-}
-
 std::size_t nextBoundary(StreamFormat format, const std::uint8_t* data, std::size_t size) {
-  const bool ogg = format == StreamFormat::OggVorbis || format == StreamFormat::OggOpus ||
-                   format == StreamFormat::OggOther;
-  if (ogg) {
-    for (std::size_t at = 0; at + 6 <= size; ++at) {
-      const void* found = std::memchr(data + at, 'O', size - at);
-      if (!found) break;
-      at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - data);
-      if (isOggStreamStart(data + at, size - at)) return at;
-    }
-    return kNoBoundary;
-  }
   if (format != StreamFormat::Mp3 && format != StreamFormat::Aac) return kNoBoundary;
   const std::size_t header = format == StreamFormat::Mp3 ? 4 : 7;
   for (std::size_t at = 0; at < kBoundarySearch && at + header <= size; ++at) {

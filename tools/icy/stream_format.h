@@ -9,6 +9,11 @@ namespace icy {
 
 enum class StreamFormat { Unknown, Mp3, Aac, OggVorbis, OggOpus, OggOther };
 
+// Whether the format is one of the Ogg family, whatever its codec.
+inline bool isOgg(StreamFormat f) {
+  return f == StreamFormat::OggVorbis || f == StreamFormat::OggOpus || f == StreamFormat::OggOther;
+}
+
 // The format a content type names (parameters and case ignored); Unknown when
 // it names none we know.
 StreamFormat formatFromContentType(std::string_view contentType);
@@ -39,15 +44,11 @@ std::size_t adtsFrameLength(const std::uint8_t* h);
 
 // Where the next whole frame starts in data: the first position whose frame
 // header is followed by two more headers of the same stream, each where the
-// one before says its frame ends (MP3 and ADTS; Ogg: the next page that
-// begins a logical stream). kNoBoundary when none is proven within the
+// one before says its frame ends (MP3 and ADTS only). kNoBoundary when none
+// is proven within the
 // bytes given (too few yet, or none within the first kBoundarySearch).
 inline constexpr std::size_t kNoBoundary = static_cast<std::size_t>(-1);
 inline constexpr std::size_t kBoundarySearch = 16 * 1024;
 std::size_t nextBoundary(StreamFormat format, const std::uint8_t* data, std::size_t size);
-
-// True when data starts an Ogg page that begins a logical stream (its
-// beginning-of-stream flag set); needs 6 bytes.
-bool isOggStreamStart(const std::uint8_t* data, std::size_t size);
 
 }  // namespace icy

@@ -54,7 +54,6 @@ class StreamHeaders {
   bool clean() const { return complete() && clean_; }
   bool tooBig() const { return bytes_ > kMaxBytes; }
   Codec codec() const { return codec_; }
-  std::uint32_t serial() const { return serial_; }
   const std::vector<std::string>& pages() const { return pages_; }
   const std::vector<std::string>& packets() const { return packets_; }
 

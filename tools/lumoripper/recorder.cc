@@ -33,10 +33,7 @@ bool Recorder::fail(const std::string& what) {
   return false;
 }
 
-bool Recorder::ogg() const {
-  return format_ == icy::StreamFormat::OggVorbis || format_ == icy::StreamFormat::OggOpus ||
-         format_ == icy::StreamFormat::OggOther;
-}
+bool Recorder::ogg() const { return icy::isOgg(format_); }
 
 std::string Recorder::timedName() const {
   char when[32];
@@ -204,7 +201,8 @@ bool Recorder::title(const std::string& raw) {
   sawTitle_ = true;
   resumed_ = false;
   currentRaw_ = raw;
-  Next next{safeName(icy::titleToUtf8(raw)), icy::titleToUtf8(raw), !midSong};
+  const std::string title = icy::titleToUtf8(raw);
+  Next next{safeName(title), title, !midSong};
   if (next.base.empty()) next.base = timedName();
   if (track_.fd < 0) return openTrack(next, true);
   return beginCut(next);
@@ -213,7 +211,7 @@ bool Recorder::title(const std::string& raw) {
 bool Recorder::beginCut(const Next& next) {
   // A title that follows another before its boundary showed: the earlier
   // one takes effect where it came.
-  bool ok = !cut_.pending || (ogg() ? cutOggAt(oggTitleAt_) : cutAt(0));
+  bool ok = !cut_.pending || (ogg() ? cutOggAt(0) : cutAt(0));
   static_cast<Next&>(cut_) = next;
   cut_.pending = true;
   cut_.bytes.clear();
@@ -227,7 +225,6 @@ bool Recorder::beginCut(const Next& next) {
     }
     while (!oggQueue_.empty())
       if (!writeOggFront()) return false;
-    oggTitleAt_ = 0;
     return true;
   }
   if (format_ == icy::StreamFormat::Unknown) return cutAt(0);
@@ -254,14 +251,14 @@ bool Recorder::cutAt(std::size_t at) {
 
 bool Recorder::tryOggCut(bool final) {
   const std::size_t queued = oggQueue_.size();
-  if (queued > oggTitleAt_ && oggQueue_.back().streamStart) return cutOggAt(queued - 1);
-  if (!final && queued - oggTitleAt_ < kOggLookBack) return true;
+  if (queued > 0 && oggQueue_.back().streamStart) return cutOggAt(queued - 1);
+  if (!final && queued < kOggLookBack) return true;
   // No new stream near the title: the first page after it that starts a packet.
-  for (std::size_t i = oggTitleAt_; i < queued; ++i) {
+  for (std::size_t i = 0; i < queued; ++i) {
     const OggPiece& p = oggQueue_[i];
     if (p.page && !(ogg::flagsOf(p.bytes) & ogg::kContinued) && (!p.header || p.streamStart)) return cutOggAt(i);
   }
-  return cutOggAt(oggTitleAt_);
+  return cutOggAt(0);
 }
 
 bool Recorder::cutOggAt(std::size_t at) {

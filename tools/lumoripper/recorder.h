@@ -137,8 +137,9 @@ class Recorder {
   std::string held_;
   std::string gathered_;      // the current track's audio not yet written
   ogg::PageSplitter oggSplitter_;
-  std::deque<OggPiece> oggQueue_;  // the newest pages, not yet written
-  std::size_t oggTitleAt_ = 0;     // while a cut is pending: the first queued page after its title
+  // The newest pages, not yet written; while a cut is pending the first of
+  // them is the first page after its title.
+  std::deque<OggPiece> oggQueue_;
   std::optional<ogg::StreamHeaders> oggHeaders_;  // the latest logical stream's, as they came
   WriteFn write_;
   std::chrono::steady_clock::time_point heldSince_;

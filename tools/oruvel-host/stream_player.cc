@@ -41,10 +41,6 @@ void logLine(const std::string& text) {
   std::fflush(stderr);
 }
 
-icy::StreamFormat family(icy::StreamFormat f) {
-  return f == icy::StreamFormat::OggVorbis || f == icy::StreamFormat::OggOpus ? icy::StreamFormat::OggOther : f;
-}
-
 }  // namespace
 
 icy::ClientOptions playerReaderOptions() {
@@ -309,7 +305,7 @@ class StreamPlayer::Session {
     logLine("decoder " + command[0] + " started for " + icy::formatName(format) + " (PID " + std::to_string(pid) + ")");
     if (first) {
       const icy::StreamFormat named = icy::formatFromContentType(contentType_);
-      if (named != icy::StreamFormat::Unknown && family(named) != family(format))
+      if (named != icy::StreamFormat::Unknown && named != format && !(icy::isOgg(named) && icy::isOgg(format)))
         logLine(url_ + ": content type " + contentType_ + ", but the audio is " + icy::formatName(format));
     } else {
       logLine(url_ + ": the audio goes on as " + std::string(icy::formatName(format)));
