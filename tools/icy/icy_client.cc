@@ -100,7 +100,6 @@ Client::Client(ClientOptions options) : options_(std::move(options)) { initCurlO
 
 Result Client::run(const std::string& url) {
   Transfer t{this, {}, 0, false, false};
-  t.lastAudio = std::chrono::steady_clock::now();
   t.response.onHeaders = [this](const StreamInfo& info) {
     if (acceptable(info) && onHeaders) onHeaders(info);
   };

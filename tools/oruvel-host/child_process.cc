@@ -56,6 +56,10 @@ pid_t startChild(const std::vector<std::string>& command, const ChildStdio& stdi
   return pid;
 }
 
+namespace {
+
+// Waits up to ms for the child: its exit status, -1 when a signal ended it,
+// -2 when it still runs.
 int reapChild(pid_t pid, int ms) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   for (;;) {
@@ -67,6 +71,8 @@ int reapChild(pid_t pid, int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
+
+}  // namespace
 
 int endChild(pid_t pid, int graceMs) {
   int status = reapChild(pid, graceMs);

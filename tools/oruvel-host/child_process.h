@@ -19,10 +19,6 @@ struct ChildStdio {
 // Starts argv (searched on PATH); its PID, or -1 with why in `error`.
 pid_t startChild(const std::vector<std::string>& argv, const ChildStdio& stdio, std::string& error);
 
-// Waits up to ms for the child: its exit status, -1 when a signal ended it,
-// -2 when it still runs.
-int reapChild(pid_t pid, int ms);
-
 // Waits graceMs, then asks it to end, then kills it: its exit status, or -1.
 int endChild(pid_t pid, int graceMs);
 

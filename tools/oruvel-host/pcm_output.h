@@ -25,7 +25,6 @@ class WavStreamReader {
   // Appends the PCM among the bytes to pcm; false when the header is no
   // 16-bit PCM WAV.
   bool feed(const char* data, std::size_t len, std::string& pcm);
-  bool ready() const { return ready_; }
   const PcmFormat& format() const { return format_; }
 
  private:
