@@ -10,13 +10,14 @@ PAGE_MODES = ("normal", "truncated", "binary", "longlines")
 
 
 def page_body(mode, genre, stations, page, long_line_bytes):
-    """The station page as sent in the given mode; `page` is the sound one."""
+    """The station page as sent in the given mode; `page` is the sound one,
+    `stations()` the genre's stations (asked only where the mode needs them)."""
     if mode == "truncated":
         return truncated(page)
     if mode == "binary":
         return binary(genre)
     if mode == "longlines":
-        return long_lines(stations, long_line_bytes)
+        return long_lines(stations(), long_line_bytes)
     return page
 
 

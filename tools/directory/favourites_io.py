@@ -16,6 +16,7 @@ import xml.etree.ElementTree as ElementTree
 from urllib.parse import parse_qs, urlsplit
 
 import page_writer as pw
+from http_front import PLAYLIST_PATH
 import station_folding
 import station_state
 
@@ -23,8 +24,7 @@ MAX_PLAYLIST_BYTES = 1 << 20
 MAX_FAVOURITES_BYTES = 8 << 20    # what the plug-in reads of the file
 PIECE_BYTES = 511                 # the plug-in reads the file in pieces of at most this
 NAME_LINE = '<station name="%s"\n'
-URL_LINE = 'url="http://%s/sbin/tunein-station.pls?id=%s&amp;filename=playlist.pls"/>\n'
-TUNE_IN_PATH = "/sbin/tunein-station.pls"
+URL_LINE = 'url="http://%s' + PLAYLIST_PATH + '?id=%s&amp;filename=playlist.pls"/>\n'
 DEFAULT_HOST = "localhost:8370"   # the plug-in's directory host unless it was built with another
 HOST = re.compile(r"^[A-Za-z0-9.\-]+(:[0-9]{1,5})?$|^\[[0-9A-Fa-f:.]+\](:[0-9]{1,5})?$")
 PLAIN_ID = re.compile(r"^[A-Za-z0-9._~-]{1,15}$")   # an id the plug-in keeps whole
@@ -157,7 +157,7 @@ def tune_in_id(address):
     """The station id of a directory's tune-in address (as the export
     writes for ids without a known stream), or None."""
     parts = urlsplit(address.strip())
-    if parts.path != TUNE_IN_PATH:
+    if parts.path != PLAYLIST_PATH:
         return None
     ids = parse_qs(parts.query).get("id")
     return ids[0] if ids and PLAIN_ID.match(ids[0]) else None
@@ -206,7 +206,7 @@ def favourite_record(name, sid, host):
     """The record the yellow key writes, or None when the plug-in would
     read it back as another name or another id."""
     record = (NAME_LINE % name) + (URL_LINE % (host, sid))
-    if read_favourites(record.encode()) != [(name, sid, "http://%s%s?id=%s" % (host, TUNE_IN_PATH, sid))]:
+    if read_favourites(record.encode()) != [(name, sid, "http://%s%s?id=%s" % (host, PLAYLIST_PATH, sid))]:
         return None
     return record
 

@@ -13,7 +13,8 @@ import urllib.error
 import urllib.request
 from urllib.parse import urljoin
 
-USER_AGENT = "Oruvel/0.2"
+from radio_browser import USER_AGENT
+
 TIMEOUT = 10
 ATTEMPTS = 5              # failed fetches in a row before the stream is given up
 MAX_PLAYLIST = 1 << 20

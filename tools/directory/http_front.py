@@ -30,6 +30,7 @@ SPARE_DESCRIPTORS = 64    # kept free for the database, the log and upstream soc
 
 PAGE_PATH = "/sbin/newxml.phtml"
 PLAYLIST_PATH = "/sbin/tunein-station.pls"
+RELAY_PREFIX = "/relay/"   # the relay of a station: RELAY_PREFIX + its id
 QUERY_KEYS = {PAGE_PATH: "genre", PLAYLIST_PATH: "id"}
 HOST_HEADER = re.compile(r"^[A-Za-z0-9.-]+:[0-9]{1,5}$")
 

@@ -12,10 +12,9 @@ from urllib.parse import quote, unquote_to_bytes
 import catalogue as cat
 import faults
 import page_writer as pw
-from http_front import PAGE_PATH, PLAYLIST_PATH, DirectoryServer, Handler
+from http_front import PAGE_PATH, PLAYLIST_PATH, RELAY_PREFIX, DirectoryServer, Handler
 import audio_formats
 import hls_standin
-import page_writer
 import station_state
 import plan_stream
 import relay
@@ -23,7 +22,6 @@ from icy_stream import IcyBody
 from mp3_frames import AudioLibrary, LoopReader
 
 STREAM_PREFIX = "/stream/"
-RELAY_PREFIX = "/relay/"
 
 
 class OfflineDirectory(DirectoryServer):
@@ -138,7 +136,7 @@ class OfflineHandler(Handler):
             self._answer(200, cat.genre_list_page(srv.catalogue), "text/xml; charset=UTF-8")
             return
         genre = params["genre"].decode("utf-8", "surrogateescape")
-        body = faults.page_body(opts.page_mode, genre, srv.catalogue.page_stations(genre),
+        body = faults.page_body(opts.page_mode, genre, lambda: srv.catalogue.page_stations(genre),
                                 srv.page_for(genre), opts.long_line_bytes)
         if opts.trickle is not None:
             self._trickle(body, "text/xml; charset=UTF-8")
@@ -166,7 +164,7 @@ class OfflineHandler(Handler):
         if station is None:
             imported = srv.imported(sid)
             if imported:
-                self._answer(200, page_writer.tune_in_playlist(imported[1], imported[0]), "audio/x-scpls")
+                self._answer(200, pw.tune_in_playlist(imported[1], imported[0]), "audio/x-scpls")
             else:
                 self._answer(404, b"station not found\n", "text/plain")
             return

@@ -12,10 +12,9 @@ import time
 import page_writer as pw
 import relay
 import station_folding
-from http_front import PAGE_PATH, PLAYLIST_PATH, DirectoryServer, Handler
+from http_front import PAGE_PATH, PLAYLIST_PATH, RELAY_PREFIX, DirectoryServer, Handler
 from radio_browser import Deadline, Refused, UpstreamError
 
-RELAY_PREFIX = "/relay/"
 SEARCH_ROUNDS = 3            # pages of search results asked for at most
 MAX_UUID = 64
 

@@ -172,7 +172,7 @@ class StationState:
 
     def _own_ids(self, stations, now):
         """ids_for within a write."""
-        known = dict(self._select_in(self._fetch, "SELECT uuid, id FROM stations WHERE uuid IN (%s)",
+        known = dict(self._in_chunks(self._fetch, "SELECT uuid, id FROM stations WHERE uuid IN (%s)",
                                      [s[0] for s in stations]))
         ids = []
         for uuid, name, url in stations:
@@ -188,8 +188,8 @@ class StationState:
         return self._db.execute(sql, args).fetchall()
 
     @staticmethod
-    def _select_in(fetch, query, values):
-        """The rows of a query whose one "IN (%s)" takes the values, asked
+    def _in_chunks(fetch, query, values):
+        """The rows of a statement whose one "IN (%s)" takes the values, run
         in chunks within SQLite's limit on parameters."""
         rows = []
         for start in range(0, len(values), 500):
@@ -246,10 +246,7 @@ class StationState:
                 own = iter(self._own_ids(flat, now))
                 ids[:] = self._choose_ids(stations, [[next(own) for _ in s] for s in stations],
                                           self._fetch, lambda *row: self._upsert(*row, now))
-                for start in range(0, len(ids), 500):
-                    chunk = ids[start:start + 500]
-                    self._db.execute("DELETE FROM variants WHERE station IN (%s)" % ",".join("?" * len(chunk)),
-                                     chunk)
+                self._in_chunks(self._fetch, "DELETE FROM variants WHERE station IN (%s)", ids)
                 self._db.executemany("INSERT OR REPLACE INTO variants (uuid, station, rank) VALUES (?, ?, ?)",
                                      [(v[0], sid, rank) for sid, variants in zip(ids, stations)
                                       for rank, v in enumerate(variants)])
@@ -265,7 +262,7 @@ class StationState:
         """Each station's id from the ids its variants were listed under
         (`fetch` reads the database) and their own ids; `keep` stores a
         spare id's record."""
-        by_uuid = dict(self._select_in(fetch, "SELECT uuid, station FROM variants WHERE uuid IN (%s)",
+        by_uuid = dict(self._in_chunks(fetch, "SELECT uuid, station FROM variants WHERE uuid IN (%s)",
                                        [v[0] for station in stations for v in station]))
         listed = [[by_uuid[v[0]] for v in variants if v[0] in by_uuid] for variants in stations]
         # A station split in two: the part holding the variant whose own id
