@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <functional>
 #include <string_view>
-#include <vector>
 
 #include "directory/node_list.h"
 #include "directory/text_store.h"

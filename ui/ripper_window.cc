@@ -1,6 +1,5 @@
 // The red key: starting and stopping the ripper from the main window, and
 // what the window shows of it. The ripper control (ripper/) does the work.
-#include <string>
 
 #include "base/fixed_text.h"
 #include "ripper/ripper_control.h"
