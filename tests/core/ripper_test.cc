@@ -9,7 +9,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,8 +17,8 @@
 #include "base/fs_root.h"
 #include "ripper/ripper_control.h"
 #include "ripper/ripper_files.h"
+#include "tests/support/sleeping_ripper.h"
 #include "tests/support/temp_root.h"
-#include "tests/support/wait.h"
 
 namespace {
 
@@ -128,21 +127,12 @@ TEST(RipperFiles, OnlyALiveLumoripperIsAKillTarget) {
   // file names to end, when it is a ripper; here killall only notes its call.
   testsupport::TempRoot root;
   oruvel::setFsRoot(root.path());
-  const std::string ripper = root.at("/lumoripper");
-  std::filesystem::copy_file("/bin/sleep", ripper);
-  const pid_t named = fork();
-  ASSERT_GE(named, 0);
-  if (named == 0) {
-    execl(ripper.c_str(), "lumoripper", "30", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  const std::string comm = "/proc/" + std::to_string(named) + "/comm";
-  EXPECT_TRUE(testsupport::waitFor([&] { return testsupport::readFile(comm) == "lumoripper\n"; }));
+  testsupport::SleepingRipper named(root);
   root.write("/fakebin/killall", "#!/bin/sh\necho \"$@\" >>\"$0.calls\"\n");
   chmod(root.at("/fakebin/killall").c_str(), 0755);
   const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
   setenv("PATH", (root.at("/fakebin") + ":" + oldPath).c_str(), 1);
-  for (const auto& [pid, waited] : {std::pair{static_cast<long>(named), 2100}, {static_cast<long>(getpid()), 0}}) {
+  for (const auto& [pid, waited] : {std::pair{static_cast<long>(named.pid()), 2100}, {static_cast<long>(getpid()), 0}}) {
     root.write(kLumoPid, std::to_string(pid) + "\n");
     std::int64_t now = 0;
     rip::Control().stopAll([&] { return now += 100; });
@@ -150,8 +140,6 @@ TEST(RipperFiles, OnlyALiveLumoripperIsAKillTarget) {
   }
   setenv("PATH", oldPath.c_str(), 1);
   EXPECT_EQ(testsupport::readFile(root.at("/fakebin/killall.calls")), "lumoripper\nlumoripper\n");
-  kill(named, SIGKILL);
-  waitpid(named, nullptr, 0);
 }
 
 }  // namespace

@@ -109,7 +109,7 @@ TEST(FileFaults, FifosAndDevicesCountAsMissingFilesWithTheirUsualBox) {
   Session s;
   {
     // At the ripper's files while one runs and is kept: the tick finds no progress, "Rip".
-    SleepingRipper ripper(s);
+    SleepingRipper ripper(s.root);
     for (const char* f : {"/tmp/lumopid", "/tmp/lumorip"}) ASSERT_EQ(mkfifo(s.root.at(f).c_str(), 0644), 0);
     auto d = s.play("answer 2\nwait 3000\ndump\nanswer 2\n", 1);
     EXPECT_EQ(boxes(s.last), (Lines{kRunning, kRunning})) << s.last.out;

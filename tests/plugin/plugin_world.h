@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/host_run.h"
+#include "tests/support/sleeping_ripper.h"
 #include "tests/support/wait.h"
 
 namespace world {
@@ -108,35 +109,6 @@ inline std::string keys(const std::string& key, int n) { return n > 0 ? "key " +
 inline std::string chooseGenre(int to, int from) {
   return "key ok\n" + keys("up", from - to) + keys("down", to - from) + "key ok\n";
 }
-
-// A lumoripper under the session's root that only sleeps: the test started it, so it may end it.
-class SleepingRipper {
- public:
-  explicit SleepingRipper(const Session& s) {
-    std::string program = s.root.at("/lumoripper"), env = "ORUVEL_ROOT=" + s.root.path();
-    fs::copy_file("/bin/sleep", program, fs::copy_options::overwrite_existing);
-    if ((pid_ = fork()) == 0) {
-      char* envp[] = {env.data(), nullptr};
-      execle(program.c_str(), "lumoripper", "120", static_cast<char*>(nullptr), envp);
-      _exit(127);
-    }
-    // A loaded machine may take seconds to get there; the probe must not run before.
-    EXPECT_TRUE(waitFor([&] { return procText(pid_, "comm") == "lumoripper\n"; })) << "the ripper never started";
-  }
-  ~SleepingRipper() {
-    if (alive()) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
-  }
-  std::string pidText() const { return std::to_string(pid_); }
-  bool alive() {
-    if (!reaped_) reaped_ = waitpid(pid_, &status_, WNOHANG) == pid_;
-    return !reaped_;
-  }
-  // The signal that ended it (0: still running or ended by itself).
-  int endSignal() { return !alive() && WIFSIGNALED(status_) ? WTERMSIG(status_) : 0; }
-  pid_t pid_ = -1;
-  bool reaped_ = false;
-  int status_ = 0;
-};
 
 // The transcript's message boxes as the host writes them.
 inline Lines boxes(const RunResult& r) { return r.linesWith("msgbox \""); }

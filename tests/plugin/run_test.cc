@@ -21,7 +21,7 @@ TEST(Run, LeftOverRipperIsAskedAboutAtEntryAndAtTheEnd) {
   // Stopped at entry, the notice waiting for the user; or kept, the window
   // opening on it and the notice at the end up only while it is stopped.
   for (bool keep : {false, true}) {
-    SleepingRipper ripper(s);
+    SleepingRipper ripper(s.root);
     s.root.write("/tmp/lumopid", ripper.pidText() + "\n");
     auto d = s.play(keep ? "answer 2\ndump\nanswer 1\n" : "answer 1\nanswer 1\ndump\n", 1);
     EXPECT_EQ(boxes(s.last), (keep ? Lines{kRunning, kRunning, box("Oruvel", "0x1", stopping)}
@@ -90,7 +90,7 @@ TEST(Ripper, RedKeyStopsOnlyARipperThePidFileNames) {
   // A ripper runs and is kept at entry, so the PID file survives the entry
   // check and the red key meets it. Naming the test's own process kills nothing.
   Session s;
-  SleepingRipper ripper(s);
+  SleepingRipper ripper(s.root);
   s.root.write("/tmp/lumopid", std::to_string(getpid()) + "\n");
   auto d = s.play("answer 2\nkey red\ndump\nanswer 2\n", 1);
   EXPECT_EQ(ripLine(d[0]), "Stop: no lumoripper stopped: /tmp/lumopid named none, removed it.");
@@ -155,7 +155,7 @@ TEST(Run, PlayerWindowOpensRefreshesAndReturnsToPlay) {
   s.root.write("/tmp/lumorip", "track 3: 512 kB\nmore\n");  // its first line is shown, the line end escaped
   std::vector<Lines> d;
   {
-    SleepingRipper ripper(s);  // a ripper runs and is kept, so its progress file stays
+    SleepingRipper ripper(s.root);  // a ripper runs and is kept, so its progress file stays
     d = s.play("answer 2\nfocus mini_button\nkey ok\ndump\nwait 3000\ndump\nkey exit\ndump\nanswer 2\n", 3,
                {"--title", "Radio X - Song", "--title2", "Kestrel FM"});
   }
