@@ -21,12 +21,7 @@ constexpr int kMaxVariants = 999;
 std::string variant(const std::string& dir, const std::string& base, const std::string& ext, int n) {
   std::string name = base;
   if (n > kMaxVariants) {
-    char when[32];
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    std::strftime(when, sizeof when, " %Y-%m-%d %H-%M-%S", &local);
-    name += when;
+    name += localTime(" %Y-%m-%d %H-%M-%S");
     n -= kMaxVariants;
   }
   if (n > 1) name += " (" + std::to_string(n) + ")";
@@ -34,6 +29,14 @@ std::string variant(const std::string& dir, const std::string& base, const std::
 }
 
 }  // namespace
+
+std::string localTime(const char* format) {
+  char text[64];
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return std::strftime(text, sizeof text, format, &local) ? text : "";
+}
 
 void cutToBytes(std::string& text, std::size_t maxBytes) {
   if (text.size() <= maxBytes) return;

@@ -11,6 +11,9 @@ namespace ripper {
 // " (partial) 2026-01-31 23-59-59 (999).ext" under the usual 255-byte limit.
 inline constexpr std::size_t kMaxNameBytes = 200;
 
+// The local time now, as strftime writes it in `format` (at most 63 bytes).
+std::string localTime(const char* format);
+
 // Cuts `text` to at most maxBytes without splitting a UTF-8 character.
 void cutToBytes(std::string& text, std::size_t maxBytes);
 

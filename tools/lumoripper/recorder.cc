@@ -36,12 +36,7 @@ bool Recorder::fail(const std::string& what) {
 bool Recorder::ogg() const { return icy::isOgg(format_); }
 
 std::string Recorder::timedName() const {
-  char when[32];
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  std::strftime(when, sizeof when, "%Y-%m-%d %H-%M-%S", &local);
-  return safeName(station_ + " " + when);
+  return safeName(station_ + " " + localTime("%Y-%m-%d %H-%M-%S"));
 }
 
 bool Recorder::headers(const icy::StreamInfo& info) {

@@ -1,6 +1,6 @@
 #include "tools/lumoripper/track_tags.h"
 
-#include <ctime>
+#include "tools/lumoripper/file_names.h"
 
 namespace ripper {
 
@@ -27,12 +27,7 @@ TrackTags tagsFor(std::string_view title, std::string_view station) {
     tags.title = utf8Title.substr(dash + 3);
   }
   tags.station = visible(station);
-  char day[16];
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  std::strftime(day, sizeof day, "%Y-%m-%d", &local);
-  tags.date = day;
+  tags.date = localTime("%Y-%m-%d");
   return tags;
 }
 
